@@ -1,0 +1,68 @@
+# Tattlebox: `make` builds, `make test` builds and runs every test,
+# `make demo` runs a real host on a real plug-in through Tattlebox.
+# Each target first installs the Debian packages it needs.
+
+BUILD      ?= build
+JOBS       ?= $(shell nproc)
+CMAKE_ARGS ?=
+FUZZ_SECONDS ?= 300
+
+export CCACHE_NOHASHDIR := 1
+export CCACHE_BASEDIR := $(CURDIR)
+
+.PHONY: all deps configure build test test-sanitizers test-asan test-tsan bench fuzz demo sweep install clean
+
+all: build
+
+deps:
+	@sh scripts/deps.sh
+
+configure: deps
+	@cmake -S . -B $(BUILD) $(CMAKE_ARGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@sh scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# The call log on its own, under AddressSanitizer+UBSan and under ThreadSanitizer.
+test-sanitizers: test-asan test-tsan
+
+test-asan: deps
+	@cmake -S . -B build-asan -DTB_LOG_ONLY=ON -DTB_SANITIZE=address,undefined >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+test-tsan: deps
+	@cmake -S . -B build-tsan -DTB_LOG_ONLY=ON -DTB_SANITIZE=thread >/dev/null
+	@cmake --build build-tsan -j $(JOBS)
+	@TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+
+bench: deps
+	@cmake -S . -B build-bench -DTB_LOG_ONLY=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build build-bench -j $(JOBS) --target tb_bench
+	@./build-bench/bench/tb_bench
+
+# Each fuzzer runs for FUZZ_SECONDS.
+fuzz: deps
+	@cmake -S . -B build-fuzz -DTB_LOG_ONLY=ON -DTB_FUZZ=ON \
+	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_state_file fuzz_call_format
+	@mkdir -p build-fuzz/corpus/state build-fuzz/corpus/format
+	./build-fuzz/fuzz/fuzz_state_file -max_total_time=$(FUZZ_SECONDS) -max_len=65536 build-fuzz/corpus/state fuzz/seeds/state
+	./build-fuzz/fuzz/fuzz_call_format -max_total_time=$(FUZZ_SECONDS) -max_len=65536 build-fuzz/corpus/format
+
+demo: build
+	@sh scripts/with-display.sh sh scripts/demo.sh $(BUILD)
+
+sweep: build
+	@sh scripts/with-display.sh sh scripts/sweep.sh $(BUILD)
+
+install: build
+	@mkdir -p $(HOME)/.vst
+	@cp $(BUILD)/Tattlebox.so $(HOME)/.vst/Tattlebox.so
+	@echo "Installed $(HOME)/.vst/Tattlebox.so"
+
+clean:
+	rm -rf build build-asan build-tsan build-bench build-fuzz

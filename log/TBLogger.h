@@ -1,0 +1,84 @@
+// TBLogger: the single logger. Counts every intercepted call in the opcode
+// catalogue and, where its switches allow, turns the call into one decoded
+// line on the debug-output channel. The call operations run on any host or
+// target thread, audio threads included: no lock, no allocation, no exception.
+#pragma once
+
+#include "OpCodeCatalogue.h"
+#include "../bridge/VstInterface.h"
+
+#include <juce_core/juce_core.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+class TBLogger : public juce::Logger
+{
+public:
+    // Longest line, without its terminator.
+    static constexpr int maxLineLength = 1023;
+
+    // Where finished lines go (text without the line feed). The default is the
+    // platform's debug-output channel; tests and benchmarks may plug in another.
+    using LineSink = void (*) (const char* line, std::size_t length);
+
+    TBLogger() noexcept = default;
+    ~TBLogger() override;
+
+    // Any thread (through juce::Logger::writeToLog).
+    void logMessage (const juce::String& message) override;
+    // Any thread: writes a free-text line with the prefix, whatever the switches say.
+    virtual void logLine (const char* text) noexcept;
+
+    // Start-up thread: counters 0, every entry enabled, default options, current logger.
+    void initialise (const juce::String& name);
+    // Message/start-up thread.
+    juce::String getName() const;
+    // Start-up thread, while other threads may be writing lines.
+    void setName (const juce::String& newName) noexcept;
+
+    // Call paths, any thread.
+    void logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
+    void logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept;
+    void logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
+    void logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept;
+    void logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept;
+    void logSetParameter (std::int32_t index, float parameter) noexcept;
+    void logGetParameter (std::int32_t index) noexcept;
+
+    // State file (start-up and shut-down thread).
+    void saveToXml (juce::XmlElement& element) const;
+    void restoreFromXml (const juce::XmlElement& element);
+
+    // Catalogue operations: they touch only the catalogue's state.
+    static int getNumOpCodes (int group) noexcept;
+    static juce::String getOpCodeName (int group, int index);
+    static int getCallCount (int group, int index) noexcept;
+    static bool isOpCodeEnabled (int group, int index) noexcept;
+    static void setOpCodeEnabled (bool enabled, int group, int index) noexcept;
+    static void setAllOpCodesEnabled (bool enabled) noexcept;
+    static void toggleAllOpCodesEnabled() noexcept;
+    static void resetAllCallCounts() noexcept;
+    static void resetOpCodeStates (OpCodeState* states, int count) noexcept;
+    static void resetCallCounts (OpCodeState* states, int count) noexcept;
+
+    // Tests and benchmarks only: replace the sink (nullptr restores the default).
+    void setLineSink (LineSink sink) noexcept;
+
+    // Options: read on every call, written by the control window.
+    std::atomic<bool> loggingOn { false };
+    std::atomic<bool> logParameters { false };
+    std::atomic<bool> logReturnParameters { false };
+    std::atomic<bool> logTime { false };
+
+private:
+    // ... name storage that readers copy without a lock and never see torn ...
+    std::atomic<LineSink> sink { nullptr };
+
+    JUCE_DECLARE_NON_COPYABLE (TBLogger)
+};
+
+// The one logger, constructed before any other static object of the library
+// and destroyed after them, so that the library's load and unload lines can use it.
+extern TBLogger tbLogger;

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs every Debian package that building, testing and the demo need,
+# skipping what is already there. Safe to run again.
+set -e
+PACKAGES="
+build-essential cmake pkg-config ccache
+juce-modules-source fst-dev
+libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
+libfreetype-dev libfontconfig1-dev libasound2-dev
+googletest libgtest-dev libgmock-dev libbenchmark-dev
+clang libclang-rt-14-dev
+xvfb xauth openbox xdotool x11-utils imagemagick fonts-dejavu-core
+dpf-plugins-vst lsp-plugins-vst
+valgrind binutils
+"
+missing=""
+for p in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+echo "Installing:$missing"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends $missing
