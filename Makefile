@@ -61,7 +61,7 @@ sweep: build
 
 install: build
 	@mkdir -p $(HOME)/.vst
-	@cp $(BUILD)/Tattlebox.so $(HOME)/.vst/Tattlebox.so
+	@cp $(BUILD)/Tattlebox.so $(BUILD)/Tattlebox.html $(HOME)/.vst/
 	@echo "Installed $(HOME)/.vst/Tattlebox.so"
 
 clean:

@@ -38,6 +38,8 @@ else()
         juce::juce_core juce::juce_events juce::juce_data_structures
         juce::juce_graphics juce::juce_gui_basics juce::juce_gui_extra
         juce::juce_audio_basics juce::juce_audio_processors)
+    # Debian's JUCE decodes PNG and JPEG with the system's libraries.
+    target_link_libraries(tb_juce PUBLIC juce::pkgconfig_JUCE_IMG_LINUX_DEPS)
     list(APPEND TB_JUCE_DEFINITIONS JUCE_PLUGINHOST_VST=1 JUCE_PLUGINHOST_VST3=0
          JUCE_PLUGINHOST_LADSPA=0 JUCE_PLUGINHOST_LV2=0)
 endif()

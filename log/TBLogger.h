@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdint>
 
+class LineWriter;
+
 class TBLogger : public juce::Logger
 {
 public:
@@ -23,6 +25,7 @@ public:
     // platform's debug-output channel; tests and benchmarks may plug in another.
     using LineSink = void (*) (const char* line, std::size_t length);
 
+    // Library load and unload (static object); stops being the current logger.
     TBLogger() noexcept = default;
     ~TBLogger() override;
 
@@ -51,7 +54,8 @@ public:
     void saveToXml (juce::XmlElement& element) const;
     void restoreFromXml (const juce::XmlElement& element);
 
-    // Catalogue operations: they touch only the catalogue's state.
+    // Catalogue operations: they touch only the catalogue's state. Message
+    // thread (pages, commands) and start-up/shut-down thread (state file).
     static int getNumOpCodes (int group) noexcept;
     static juce::String getOpCodeName (int group, int index);
     static int getCallCount (int group, int index) noexcept;
@@ -63,7 +67,8 @@ public:
     static void resetOpCodeStates (OpCodeState* states, int count) noexcept;
     static void resetCallCounts (OpCodeState* states, int count) noexcept;
 
-    // Tests and benchmarks only: replace the sink (nullptr restores the default).
+    // Tests and benchmarks only, before the calls start: replace the sink
+    // (nullptr restores the default).
     void setLineSink (LineSink sink) noexcept;
 
     // Options: read on every call, written by the control window.
@@ -73,8 +78,27 @@ public:
     std::atomic<bool> logTime { false };
 
 private:
-    // ... name storage that readers copy without a lock and never see torn ...
+    // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
+    static constexpr int maxNameBytes = 255;
+
+    // The name is a seqlock: setName makes the sequence odd, writes the bytes
+    // and makes it even again; readers copy and retry while it is odd or has
+    // changed. Every byte is an atomic, so a reader never races a writer.
+    std::atomic<std::uint32_t> nameSequence { 0 };
+    std::atomic<std::uint32_t> nameLength { 0 };
+    std::atomic<char> nameBytes[maxNameBytes] {};
+
     std::atomic<LineSink> sink { nullptr };
+
+    void appendName (LineWriter& line) const noexcept;
+    bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;
+    void writeCallLine (const char* prefix, const OpCodeDescriptor& row, std::int32_t index,
+                        VstIntPtr value, void* ptr, float opt) noexcept;
+    void writeReturnLine (const char* prefix, const OpCodeDescriptor& row, void* ptr,
+                          VstIntPtr result, bool printsRectangles) noexcept;
+    void writeProcessLine (bool replacing, float** inputs, float** outputs, std::int32_t sampleFrames) noexcept;
+    void writeSetParameterLine (std::int32_t index, float parameter) noexcept;
+    void writeGetParameterLine (std::int32_t index) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE (TBLogger)
 };

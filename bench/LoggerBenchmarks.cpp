@@ -1,0 +1,126 @@
+// The logger's cost per call: the floor (a call through a function pointer),
+// a call that is counted but not written, and a written line with our own
+// formatting, with snprintf, and through the real channel.
+#include "log/TBLogger.h"
+#include "platform/ThreadId.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+    constexpr std::int32_t opcode = 43; // SetBlockSizeAndSampleRate: an integer and a float to format
+
+    __attribute__ ((noinline)) VstIntPtr targetDispatcher (AEffect*, std::int32_t op, std::int32_t index, VstIntPtr value, void*, float)
+    {
+        benchmark::ClobberMemory();
+        return op + index + value;
+    }
+
+    // volatile: the compiler must not see through the pointer, as with a real target.
+    AEffectDispatcherProc volatile dispatcher = targetDispatcher;
+
+    void discardLine (const char* line, std::size_t length)
+    {
+        benchmark::DoNotOptimize (line);
+        benchmark::DoNotOptimize (length);
+    }
+
+    void prepare (TBLogger::LineSink sink, bool logged)
+    {
+        tbLogger.initialise ("MyDelay.so");
+        tbLogger.setLineSink (sink);
+        TBLogger::setOpCodeEnabled (logged, groupDispatcher, opcode);
+    }
+
+    // Counted calls must match what ran, exactly.
+    void checkCounts (benchmark::State& state, std::int64_t expected)
+    {
+        const auto counted = static_cast<std::uint32_t> (TBLogger::getCallCount (groupDispatcher, opcode));
+
+        if (counted != static_cast<std::uint32_t> (expected))
+            state.SkipWithError ("call count does not match the calls made");
+
+        state.counters["counted"] = static_cast<double> (counted);
+    }
+
+    void BM_DirectCall (benchmark::State& state)
+    {
+        for (auto _ : state)
+            benchmark::DoNotOptimize (dispatcher (nullptr, opcode, 0, 512, nullptr, 44100.0f));
+    }
+
+    void BM_CountedNotLogged (benchmark::State& state)
+    {
+        if (state.thread_index() == 0)
+            prepare (discardLine, false);
+
+        for (auto _ : state)
+        {
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+            const auto result = dispatcher (nullptr, opcode, 0, 512, nullptr, 44100.0f);
+            tbLogger.logDispatcherReturn (opcode, nullptr, result);
+            benchmark::DoNotOptimize (result);
+        }
+
+        if (state.thread_index() == 0 && state.threads() == 1)
+            checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+    }
+
+    void BM_LoggedLine (benchmark::State& state)
+    {
+        prepare (discardLine, true);
+        tbLogger.logTime = state.range (0) != 0;
+
+        for (auto _ : state)
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+
+        checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+    }
+
+    // The same line as BM_LoggedLine without time, built the classic way: the
+    // text with snprintf, then the prefixed line with snprintf.
+    void BM_LoggedLineSnprintf (benchmark::State& state)
+    {
+        const auto* row = &dispatcherOpCodes[opcode];
+        const char* name = "MyDelay.so";
+
+        for (auto _ : state)
+        {
+            char text[1024], line[1024];
+            int n = std::snprintf (text, sizeof (text), "eff%s ", row->name);
+            n += std::snprintf (text + n, sizeof (text) - (std::size_t) n, "%s=%d ", row->valueName, 512);
+            std::snprintf (text + n, sizeof (text) - (std::size_t) n, "%s=%f ", row->optName, (double) 44100.0f);
+            const int length = std::snprintf (line, sizeof (line), "(%X) %s:%s", (unsigned) currentThreadId(), name, text);
+            discardLine (line, (std::size_t) length);
+        }
+    }
+
+    void BM_LoggedLineToDevNull (benchmark::State& state)
+    {
+        prepare (nullptr, true);
+        const int savedStderr = ::dup (STDERR_FILENO);
+        const int devNull = ::open ("/dev/null", O_WRONLY);
+        ::dup2 (devNull, STDERR_FILENO);
+
+        for (auto _ : state)
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+
+        ::dup2 (savedStderr, STDERR_FILENO);
+        ::close (savedStderr);
+        ::close (devNull);
+        checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+    }
+}
+
+BENCHMARK (BM_DirectCall);
+BENCHMARK (BM_CountedNotLogged);
+BENCHMARK (BM_CountedNotLogged)->Threads (2)->UseRealTime();
+BENCHMARK (BM_LoggedLine)->ArgName ("time")->Arg (0)->Arg (1);
+BENCHMARK (BM_LoggedLineSnprintf);
+BENCHMARK (BM_LoggedLineToDevNull);
+
+BENCHMARK_MAIN();

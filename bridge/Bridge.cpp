@@ -1,0 +1,270 @@
+#include "Bridge.h"
+
+#include "ui/TBWindow.h"
+#include "Thunks.h"
+#include "WrapperEffect.h"
+#include "../log/StateFile.h"
+#include "../log/TBLogger.h"
+#include "../platform/ModuleFile.h"
+#include "../platform/PluginLibrary.h"
+#include "../platform/ProcessState.h"
+#include "../platform/XErrorGuard.h"
+
+#include <cstring>
+
+// The logger is 101; the library's load line (103) needs this state already built.
+BridgeState bridge __attribute__ ((init_priority (102)));
+
+BridgeState::~BridgeState()
+{
+    // Reached with a target still hosted only when the host exits (or unloads
+    // the library) without Close: the window and the target belong to threads
+    // that may still run, so they are left to the process's end, not deleted here.
+    if (targetEffect.load() != nullptr)
+    {
+        [[maybe_unused]] auto* window = controlWindow.release();
+        [[maybe_unused]] auto* library = targetLibrary.release();
+    }
+}
+
+juce::String formatDateLine (const juce::Time& time)
+{
+    // juce::Time::toString leaves out the blank before am/pm.
+    return juce::String (time.getDayOfMonth()) + " " + time.getMonthName (true) + " "
+         + juce::String (time.getYear()) + " " + juce::String (time.getHoursInAmPmFormat()) + ":"
+         + juce::String (time.getMinutes()).paddedLeft ('0', 2) + ":"
+         + juce::String (time.getSeconds()).paddedLeft ('0', 2)
+         + (time.isAfternoon() ? " pm" : " am");
+}
+
+namespace
+{
+    void logText (const juce::String& text)
+    {
+        tbLogger.logLine (text.toRawUTF8());
+    }
+
+    void findPluginFile()
+    {
+        bridge.pluginFile = getModuleFile (reinterpret_cast<const void*> (&findPluginFile));
+    }
+
+    void startUp()
+    {
+        bridge.messageThread.start(); // the framework comes up on that thread
+        findPluginFile();
+        tbLogger.initialise (bridge.pluginFile.getFileName());
+        logText ("Tattlebox - " + bridge.pluginFile.getFullPathName());
+        logText (formatDateLine (juce::Time::getCurrentTime()));
+        readStateFile (bridge.pluginFile, bridge.lastDirectory);
+    }
+
+    // Runs the dialog on the message thread and waits for the user. Default File when cancelled.
+    juce::File chooseTargetFile()
+    {
+        const auto title = bridge.pluginFile.getFileNameWithoutExtension() + " - Please select the plugin to log...";
+        ScopedProcessState processState;
+        std::unique_ptr<juce::FileChooser> chooser;
+        juce::File chosen;
+        juce::WaitableEvent done;
+
+        auto launched = false;
+
+        bridge.messageThread.callAndWait ([&]
+        {
+            // Without zenity or kdialog the framework draws its own dialog,
+            // which cannot work (and crashes) without a display: that counts as cancelled.
+            if (! juce::FileChooser::isPlatformDialogAvailable() && ! XErrorGuard::isDisplayOpen())
+                return;
+
+            launched = true;
+            chooser = std::make_unique<juce::FileChooser> (title, bridge.lastDirectory, pluginLibraryPattern);
+            chooser->launchAsync (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
+                                  [&] (const juce::FileChooser& finished)
+                                  {
+                                      chosen = finished.getResult();
+                                      processState.restore();
+                                      done.signal();
+                                  });
+        });
+
+        if (launched)
+            done.wait();
+
+        bridge.messageThread.callAndWait ([&] { chooser.reset(); });
+        return chosen;
+    }
+
+    VstPluginMainProc openTargetLibrary()
+    {
+        const auto path = bridge.targetFile.getFullPathName();
+        bridge.targetLibrary = loadPluginLibrary (bridge.targetFile);
+
+        if (bridge.targetLibrary == nullptr)
+        {
+            logText ("Failed to load " + path);
+            return nullptr;
+        }
+
+        logText ("Loaded " + path);
+        return findPluginEntry (*bridge.targetLibrary);
+    }
+
+    bool closeTargetLibrary()
+    {
+        return freePluginLibrary (bridge.targetLibrary);
+    }
+
+    void unloadTarget()
+    {
+        if (closeTargetLibrary())
+            logText ("Unloaded " + bridge.targetFile.getFullPathName());
+    }
+
+    AEffect* callTargetEntry (VstPluginMainProc entry)
+    {
+        // Callbacks from inside the entry reach the host with the wrapper's
+        // address; a record left from an earlier target would point the host
+        // at an instance it has already deleted.
+        std::memset (&wrapperEffect, 0, sizeof (AEffect));
+
+        try
+        {
+            return entry (audioMasterThunk);
+        }
+        catch (...)
+        {
+            return nullptr;
+        }
+    }
+
+    AEffect* loadTarget (AudioMasterCallback hostCallback)
+    {
+        bridge.hostCallback.store (hostCallback, std::memory_order_release);
+
+        if (! bridge.lastDirectory.isDirectory())
+            bridge.lastDirectory = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+
+        const auto chosen = chooseTargetFile();
+
+        if (chosen == juce::File())
+        {
+            logText ("No plugin was selected");
+            return nullptr;
+        }
+
+        bridge.lastDirectory = chosen.getParentDirectory();
+        bridge.targetFile = chosen;
+        tbLogger.setName (chosen.getFileName());
+
+        if (auto entry = openTargetLibrary())
+        {
+            if (auto* effect = callTargetEntry (entry))
+            {
+                if (effect->magic == kEffectMagic)
+                    return effect;
+
+                logText ("Wrong Magic, probably not a VST plugin");
+            }
+        }
+        else
+        {
+            logText ("Failed to get VST main function");
+        }
+
+        closeTargetLibrary();
+        logText ("Unloaded " + bridge.targetFile.getFullPathName());
+        return nullptr;
+    }
+
+    // The window is made, brought to the front and started on the message thread,
+    // and deleted there too: its timer and paints only ever run on that thread.
+    void openControlWindow()
+    {
+        bridge.messageThread.callAndWait ([]
+        {
+            auto window = std::make_unique<TBWindow>();
+            window->toFront (true);
+            window->startTimer (50);
+            bridge.controlWindow = std::move (window);
+        });
+    }
+
+    void closeControlWindow()
+    {
+        bridge.messageThread.callAndWait ([] { bridge.controlWindow.reset(); });
+    }
+
+    void shutDownQuietly() noexcept
+    {
+        try
+        {
+            shutDown();
+        }
+        catch (...) // nothing throws across the plug-in boundary
+        {
+        }
+
+        bridge.busy = false;
+    }
+}
+
+void shutDown()
+{
+    writeStateFile (bridge.pluginFile, bridge.lastDirectory);
+    closeControlWindow();
+    unloadTarget();
+    bridge.messageThread.stop(); // the framework shuts down on its own thread
+}
+
+AEffect* tattleboxMain (AudioMasterCallback hostCallback)
+{
+    bool idle = false;
+
+    if (! bridge.busy.compare_exchange_strong (idle, true))
+    {
+        logText ("Tattlebox is exiting VST main function with NULL since we are already hosting a plugin");
+        return nullptr;
+    }
+
+    try
+    {
+        startUp();
+
+        if (auto* target = loadTarget (hostCallback))
+        {
+            buildWrapperEffect (*target);
+            bridge.targetEffect.store (target, std::memory_order_release);
+            openControlWindow();
+            return &wrapperEffect;
+        }
+    }
+    catch (...)
+    {
+        bridge.targetEffect = nullptr;
+    }
+
+    shutDownQuietly();
+    return nullptr;
+}
+
+void endHosting (AEffect* target)
+{
+    // Only the first of concurrent Closes shuts down; later calls find no target.
+    if (bridge.targetEffect.compare_exchange_strong (target, nullptr))
+        shutDownQuietly();
+}
+
+void dllMain (void* module, int reason)
+{
+    bridge.moduleHandle = module;
+
+    switch (reason)
+    {
+        case libraryAttach: tbLogger.logLine ("DLL_PROCESS_ATTACH"); break;
+        case libraryDetach: tbLogger.logLine ("DLL_PROCESS_DETACH"); break;
+        case threadAttach:  tbLogger.logLine ("DLL_THREAD_ATTACH"); break;
+        case threadDetach:  tbLogger.logLine ("DLL_THREAD_DETACH"); break;
+        default:            tbLogger.logLine ("DllMain"); break;
+    }
+}

@@ -1,0 +1,62 @@
+// The bridge between the host and the target: the process-wide state, the
+// entry's start-up and the shut-down that Close runs. One bridge per loaded
+// copy of the library; it observes one target at a time.
+#pragma once
+
+#include "VstInterface.h"
+#include "../platform/MessageThread.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+#include <memory>
+
+class TBWindow;
+
+struct BridgeState
+{
+    BridgeState() = default;
+    ~BridgeState();
+
+    void* moduleHandle = nullptr;              // this library's own module
+    juce::File pluginFile;                     // this library's file; the state file sits beside it
+    juce::File lastDirectory;                  // where the file dialog opens
+    std::atomic<AudioMasterCallback> hostCallback { nullptr }; // read by the audioMaster thunk, any thread
+    juce::File targetFile;                     // the chosen target library
+    std::unique_ptr<juce::DynamicLibrary> targetLibrary;
+    std::atomic<AEffect*> targetEffect { nullptr }; // non-null while a target is hosted; read by the thunks
+    std::unique_ptr<TBWindow> controlWindow;  // created and deleted on the message thread
+    MessageThread messageThread;               // runs the framework between start-up and shut-down
+
+    // Set from the start of main until shut-down has finished: a second main
+    // in this time is refused, also while the first is still starting or closing.
+    std::atomic<bool> busy { false };
+
+    JUCE_DECLARE_NON_COPYABLE (BridgeState)
+};
+
+extern BridgeState bridge;
+
+// Reasons for dllMain, as the platform's library entry numbers them.
+enum LibraryReason : int
+{
+    libraryDetach = 0,
+    libraryAttach = 1,
+    threadAttach = 2,
+    threadDetach = 3
+};
+
+// Host thread that calls the exported entry. The address of wrapperEffect, or null.
+AEffect* tattleboxMain (AudioMasterCallback hostCallback);
+
+// Thread that sends Close through the dispatcher: ends the target's life, once.
+void endHosting (AEffect* target);
+
+// Loading/unloading thread: writes the library's load and unload lines.
+void dllMain (void* module, int reason);
+
+// Thread of main or of Close: state file, window, target library, framework.
+void shutDown();
+
+// Start-up thread: the local date line of the banner, as in "8 Dec 2026 4:01:19 am".
+juce::String formatDateLine (const juce::Time& time);

@@ -1,0 +1,123 @@
+#include "Thunks.h"
+#include "Bridge.h"
+#include "WrapperEffect.h"
+#include "../log/TBLogger.h"
+
+#include <cstring>
+
+// After Close (or while it runs on another thread) there is no target, and a
+// target may leave a slot empty: such calls are logged, reach nobody and
+// return 0, so a careless host never jumps through a null or freed pointer.
+//
+// Every function of the target gets the target's own record as its effect
+// argument, never the wrapper: plug-ins may find their instance by the
+// record's address or by data stored just past it (DPF plug-ins do), and
+// would silently do nothing when handed the copy.
+
+namespace
+{
+    AEffect* currentTarget() noexcept
+    {
+        return bridge.targetEffect.load (std::memory_order_acquire);
+    }
+}
+
+// Any thread the host calls the dispatcher from.
+VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
+{
+    tbLogger.logDispatcherCall (opcode, index, value, ptr, opt);
+
+    // The target's dispatcher gets its own record, not the wrapper the host passed.
+    auto* target = currentTarget();
+    VstIntPtr result = 0;
+
+    if (target != nullptr && target->dispatcher != nullptr)
+        result = target->dispatcher (target, opcode, index, value, ptr, opt);
+
+    tbLogger.logDispatcherReturn (opcode, ptr, result);
+
+    if (opcode == effCloseOpcode && target != nullptr)
+        endHosting (target);
+
+    return result;
+}
+
+// Host's audio thread.
+void processThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
+{
+    tbLogger.logProcess (inputs, outputs, sampleFrames, false);
+
+    if (auto* target = currentTarget())
+        if (auto process = target->process)
+            process (target, inputs, outputs, sampleFrames);
+}
+
+// Host's audio thread.
+void processReplacingThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
+{
+    tbLogger.logProcess (inputs, outputs, sampleFrames, true);
+
+    if (auto* target = currentTarget())
+        if (auto processReplacing = target->processReplacing)
+            processReplacing (target, inputs, outputs, sampleFrames);
+}
+
+// Any host thread (audio or GUI).
+void setParameterThunk (AEffect*, std::int32_t index, float parameter)
+{
+    tbLogger.logSetParameter (index, parameter);
+
+    if (auto* target = currentTarget())
+        if (auto setParameter = target->setParameter)
+            setParameter (target, index, parameter);
+}
+
+// Any host thread (audio or GUI).
+float getParameterThunk (AEffect*, std::int32_t index)
+{
+    tbLogger.logGetParameter (index);
+
+    if (auto* target = currentTarget())
+        if (auto getParameter = target->getParameter)
+            return getParameter (target, index);
+
+    return 0.0f;
+}
+
+// Host's audio thread.
+void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, std::int32_t sampleFrames)
+{
+    if (auto* target = currentTarget())
+        if (auto processDoubleReplacing = target->processDoubleReplacing)
+            processDoubleReplacing (target, inputs, outputs, sampleFrames);
+}
+
+// Any thread of the target, during its entry included.
+VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
+{
+    tbLogger.logAudioMasterCall (opcode, index, value, ptr, opt);
+
+    // The host always sees the record it received from main.
+    VstIntPtr result = 0;
+
+    if (auto hostCallback = bridge.hostCallback.load (std::memory_order_acquire))
+        result = hostCallback (&wrapperEffect, opcode, index, value, ptr, opt);
+
+    tbLogger.logAudioMasterReturn (opcode, ptr, result);
+    return result;
+}
+
+void buildWrapperEffect (const AEffect& target) noexcept
+{
+    std::memcpy (&wrapperEffect, &target, sizeof (AEffect));
+    wrapperEffect.dispatcher = dispatcherThunk;
+    wrapperEffect.process = processThunk;
+    wrapperEffect.setParameter = setParameterThunk;
+    wrapperEffect.getParameter = getParameterThunk;
+    wrapperEffect.processReplacing = processReplacingThunk;
+
+    // In the reserved tail, so only where the target fills it: the host must
+    // not reach the target around the bridge, with the wrong record.
+    if (target.processDoubleReplacing != nullptr)
+        wrapperEffect.processDoubleReplacing = processDoubleReplacingThunk;
+}

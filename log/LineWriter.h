@@ -1,0 +1,248 @@
+// A tiny appender into a fixed character buffer, for the logger's lines. It
+// stands in for snprintf on the call paths: no locale (a host may have set a
+// comma decimal point), no allocation, and a fraction of the cost. Every
+// conversion prints exactly what glibc's printf prints for the same format.
+// Content that does not fit is cut at a UTF-8 character boundary, and nothing
+// is appended after a cut.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+class LineWriter
+{
+public:
+    // buffer holds capacity + 1 bytes: room for the terminator.
+    LineWriter (char* buffer, std::size_t capacity) noexcept
+        : data (buffer), limit (capacity)
+    {
+        data[0] = '\0';
+    }
+
+    template <std::size_t size>
+    explicit LineWriter (char (&buffer)[size]) noexcept : LineWriter (buffer, size - 1) {}
+
+    std::size_t length() const noexcept  { return used; }
+    bool isFull() const noexcept         { return full; }
+
+    // Terminated text so far.
+    const char* text() noexcept
+    {
+        data[used] = '\0';
+        return data;
+    }
+
+    // Drops everything after the first `newLength` characters.
+    void truncate (std::size_t newLength) noexcept
+    {
+        if (newLength < used)
+            used = newLength;
+
+        full = false;
+    }
+
+    void appendChar (char c) noexcept
+    {
+        if (used < limit && ! full)
+            data[used++] = c;
+        else
+            full = true;
+    }
+
+    // "%s": a null text prints "(null)". Reads no further into the text than fits.
+    void append (const char* text) noexcept
+    {
+        if (text == nullptr)
+            text = "(null)";
+
+        const std::size_t room = full ? 0 : limit - used;
+        const std::size_t length = ::strnlen (text, room + 1);
+
+        if (length <= room)
+            return appendBytes (text, length);
+
+        appendCut (text, room);
+    }
+
+    // "%d" of any signed integer up to 64 bits.
+    void appendDecimal (std::int64_t value) noexcept
+    {
+        const bool negative = value < 0;
+        auto magnitude = negative ? 0 - static_cast<std::uint64_t> (value) : static_cast<std::uint64_t> (value);
+
+        char digits[24];
+        char* start = formatUnsigned (digits + sizeof (digits), magnitude);
+
+        if (negative)
+            *--start = '-';
+
+        appendBytes (start, static_cast<std::size_t> (digits + sizeof (digits) - start));
+    }
+
+    // "%X": upper-case hexadecimal, no leading zeros.
+    void appendHex (std::uint32_t value) noexcept
+    {
+        char digits[8];
+        char* p = digits + sizeof (digits);
+
+        do
+        {
+            *--p = hexDigit (value & 15);
+            value >>= 4;
+        }
+        while (value != 0);
+
+        appendBytes (p, static_cast<std::size_t> (digits + sizeof (digits) - p));
+    }
+
+    // The pointer in upper-case hexadecimal, zero-padded to full width, no prefix.
+    void appendPointer (const void* pointer) noexcept
+    {
+        constexpr int numDigits = 2 * sizeof (void*);
+        auto value = reinterpret_cast<std::uintptr_t> (pointer);
+        char digits[numDigits];
+
+        for (int i = numDigits; --i >= 0;)
+        {
+            digits[i] = hexDigit (static_cast<unsigned> (value & 15));
+            value >>= 4;
+        }
+
+        appendBytes (digits, numDigits);
+    }
+
+    // "%f" of the float widened to double: six decimals, rounded from the exact
+    // binary value with ties to even, as glibc does.
+    void appendFloat (float value) noexcept
+    {
+        std::uint32_t bits;
+        std::memcpy (&bits, &value, sizeof (bits));
+
+        const bool negative = (bits >> 31) != 0;
+        const int exponentBits = static_cast<int> ((bits >> 23) & 0xff);
+        const std::uint32_t fraction = bits & 0x7fffff;
+
+        if (exponentBits == 0xff)
+        {
+            if (fraction != 0)
+                return append (negative ? "-nan" : "nan");
+
+            return append (negative ? "-inf" : "inf");
+        }
+
+        if (negative)
+            appendChar ('-');
+
+        // value = mantissa * 2^exponent exactly.
+        const std::uint32_t mantissa = exponentBits == 0 ? fraction : (fraction | 0x800000);
+        const int exponent = (exponentBits == 0 ? 1 : exponentBits) - 150;
+
+        char digits[48];
+        char* const end = digits + sizeof (digits);
+        char* start;
+
+        if (exponent >= 0)
+        {
+            // A whole number below 2^128: no fraction to round.
+            const auto whole = static_cast<unsigned __int128> (mantissa) << exponent;
+            start = end - 7;
+            std::memcpy (start, ".000000", 7);
+            start = formatUnsigned (start, whole);
+        }
+        else
+        {
+            const auto micros = roundedMicros (mantissa, -exponent);
+            start = formatUnsigned (end, micros % 1000000, 6);
+            *--start = '.';
+            start = formatUnsigned (start, micros / 1000000);
+        }
+
+        appendBytes (start, static_cast<std::size_t> (end - start));
+    }
+
+    // How many leading bytes of text to keep so that at most maxBytes are
+    // kept and no multi-byte UTF-8 sequence is split. text must have more
+    // than maxBytes bytes before its terminator.
+    static std::size_t utf8CutLength (const char* text, std::size_t maxBytes) noexcept
+    {
+        auto isContinuation = [text] (std::size_t i) { return (static_cast<unsigned char> (text[i]) & 0xc0) == 0x80; };
+
+        if (! isContinuation (maxBytes))
+            return maxBytes;
+
+        std::size_t start = maxBytes;
+
+        while (start > 0 && isContinuation (start) && maxBytes - start < 3)
+            --start;
+
+        // A lead byte starts the sequence that would be split: drop it too.
+        // Anything else is not UTF-8; cut where the room ends.
+        return (static_cast<unsigned char> (text[start]) >= 0xc0) ? start : maxBytes;
+    }
+
+private:
+    char* data;
+    std::size_t limit;
+    std::size_t used = 0;
+    bool full = false;
+
+    static char hexDigit (unsigned value) noexcept
+    {
+        return "0123456789ABCDEF"[value];
+    }
+
+    // The rare path, out of line: text has more than `room` bytes.
+    __attribute__ ((noinline)) void appendCut (const char* text, std::size_t room) noexcept
+    {
+        appendBytes (text, utf8CutLength (text, room));
+        full = true;
+    }
+
+    void appendBytes (const char* bytes, std::size_t count) noexcept
+    {
+        if (full)
+            return;
+
+        if (count > limit - used)
+        {
+            count = limit - used;
+            full = true;
+        }
+
+        std::memcpy (data + used, bytes, count);
+        used += count;
+    }
+
+    // Writes the digits backwards ending at `end`, at least minDigits of them;
+    // returns the first.
+    template <typename Unsigned>
+    static char* formatUnsigned (char* end, Unsigned value, int minDigits = 1) noexcept
+    {
+        char* p = end;
+
+        while (value != 0 || (end - p) < minDigits)
+        {
+            *--p = static_cast<char> ('0' + static_cast<int> (value % 10));
+            value /= 10;
+        }
+
+        return p;
+    }
+
+    // mantissa * 10^6 / 2^shift, rounded to nearest, ties to even.
+    static std::uint64_t roundedMicros (std::uint32_t mantissa, int shift) noexcept
+    {
+        const auto scaled = static_cast<unsigned __int128> (mantissa) * 1000000u; // below 2^44
+
+        if (shift > 64)
+            return 0; // below half a millionth
+
+        const auto quotient = scaled >> shift;
+        const auto remainder = scaled - (quotient << shift);
+        const auto half = static_cast<unsigned __int128> (1) << (shift - 1);
+        const bool roundUp = remainder > half || (remainder == half && (quotient & 1) != 0);
+
+        return static_cast<std::uint64_t> (quotient) + (roundUp ? 1 : 0);
+    }
+};

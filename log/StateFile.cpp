@@ -1,0 +1,496 @@
+// The state file: tbLogger's enable flags and options and the folder last
+// browsed, in an XML document beside the Tattlebox library.
+//
+// The reader is lenient the way the file's users expect (names in any case,
+// missing pieces keep their values) and defensive towards what a damaged or
+// hostile file may hold. The framework's parser recurses once per nesting
+// level (a few thousand levels exhaust a host thread's stack) and takes
+// document types and unknown entities in ways no state file needs, so a
+// document is screened before it is parsed.
+#include "StateFile.h"
+#include "TBLogger.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+namespace
+{
+using CharPointer = juce::String::CharPointerType;
+using juce::juce_wchar;
+
+// Our own document is four levels deep; the limit only has to keep the
+// parser's recursion far from the end of a host thread's stack.
+constexpr int maxElementDepth = 64;
+
+// Ours is about 9 KB. Anything far larger is not our file, and reading it
+// whole (a link to a device, say) could exhaust the host's memory.
+constexpr int maxStateFileBytes = 1 << 20;
+
+// Attribute lookup by index walks a list, so a lookup costs the square of
+// the attributes looked at. Ours have three; the rest of a stuffed element is ignored.
+constexpr int maxAttributesLookedAt = 64;
+
+//==============================================================================
+// Accepts the documents whose structure the framework's parser reads the same
+// way as this scan does, and whose nesting stays within maxElementDepth.
+// Rejects what well-formed XML does not allow and what we never write: a
+// document type, entities other than the five predefined ones and character
+// references, markup inside tags, a gap after '<'. Iterative, linear time.
+class DocumentScreen
+{
+public:
+    explicit DocumentScreen (CharPointer text) noexcept : p (text) {}
+
+    bool accepts() noexcept
+    {
+        if (! skipSpaceCommentsAndInstructions() || *p != '<' || ! startTag())
+            return false;
+
+        while (depth > 0)
+            if (! contentItem())
+                return false;
+
+        return true; // whatever follows the root is never parsed
+    }
+
+private:
+    CharPointer p;
+    int depth = 0;
+
+    bool startsWith (const char* ascii) const noexcept
+    {
+        return p.compareUpTo (juce::CharPointer_ASCII (ascii), (int) std::strlen (ascii)) == 0;
+    }
+
+    bool skipPast (int openerLength, const char* closer) noexcept
+    {
+        p += openerLength;
+        const auto found = p.indexOf (juce::CharPointer_ASCII (closer));
+
+        if (found < 0)
+            return false;
+
+        p += found + (int) std::strlen (closer);
+        return true;
+    }
+
+    bool skipSpaceCommentsAndInstructions() noexcept
+    {
+        for (;;)
+        {
+            p.incrementToEndOfWhitespace();
+
+            if (startsWith ("<!--"))
+            {
+                if (! skipPast (4, "-->"))
+                    return false;
+            }
+            else if (startsWith ("<?"))
+            {
+                if (! skipPast (2, "?>"))
+                    return false;
+            }
+            else
+            {
+                return true;
+            }
+        }
+    }
+
+    static bool isNameChar (juce_wchar c) noexcept
+    {
+        return juce::CharacterFunctions::isLetterOrDigit (c)
+                 || c == '_' || c == '-' || c == ':' || c == '.';
+    }
+
+    bool skipName() noexcept
+    {
+        if (! isNameChar (*p))
+            return false;
+
+        while (isNameChar (*p))
+            ++p;
+
+        return true;
+    }
+
+    // At '<'. An empty element leaves the depth alone; an open one adds a level.
+    bool startTag() noexcept
+    {
+        ++p;
+
+        if (! skipName())
+            return false;
+
+        for (;;)
+        {
+            p.incrementToEndOfWhitespace();
+
+            if (startsWith ("/>"))
+            {
+                p += 2;
+                return true;
+            }
+
+            if (*p == '>')
+            {
+                ++p;
+                return ++depth <= maxElementDepth;
+            }
+
+            if (! attribute())
+                return false;
+        }
+    }
+
+    bool attribute() noexcept
+    {
+        if (! skipName())
+            return false;
+
+        p.incrementToEndOfWhitespace();
+
+        if (*p != '=')
+            return false;
+
+        ++p;
+        p.incrementToEndOfWhitespace();
+
+        const auto quote = *p;
+
+        if (quote != '"' && quote != '\'')
+            return false;
+
+        for (++p;;)
+        {
+            const auto c = *p;
+
+            if (c == 0)
+                return false;
+
+            if (c == quote)
+            {
+                ++p;
+                return true;
+            }
+
+            if (c == '&')
+            {
+                if (! reference())
+                    return false;
+            }
+            else
+            {
+                ++p;
+            }
+        }
+    }
+
+    // At '&': a predefined entity or a character reference to a real character.
+    bool reference() noexcept
+    {
+        ++p;
+
+        for (auto* entity : { "amp;", "quot;", "apos;", "lt;", "gt;" })
+        {
+            const auto length = (int) std::strlen (entity);
+
+            if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (entity), length) == 0)
+            {
+                p += length;
+                return true;
+            }
+        }
+
+        if (*p != '#')
+            return false;
+
+        ++p;
+        const bool hex = (*p == 'x' || *p == 'X');
+
+        if (hex)
+            ++p;
+
+        std::int64_t code = 0;
+        int digits = 0;
+
+        for (; *p != ';'; ++p)
+        {
+            const auto digit = hex ? juce::CharacterFunctions::getHexDigitValue (*p)
+                                   : ((*p >= '0' && *p <= '9') ? (int) (*p - '0') : -1);
+
+            if (digit < 0 || ++digits > (hex ? 8 : 12))
+                return false;
+
+            code = code * (hex ? 16 : 10) + digit;
+        }
+
+        ++p;
+        return digits > 0 && code > 0 && code <= 0x10ffff;
+    }
+
+    // Inside an open element: text, a reference, markup, a child or the end tag.
+    bool contentItem() noexcept
+    {
+        const auto c = *p;
+
+        if (c == 0)
+            return false;
+
+        if (c == '&')
+            return reference();
+
+        if (c != '<')
+        {
+            ++p;
+            return true;
+        }
+
+        if (startsWith ("<!--"))       return skipPast (4, "-->");
+        if (startsWith ("<![CDATA["))  return skipPast (9, "]]>");
+        if (startsWith ("<?"))         return skipPast (2, "?>");
+
+        if (startsWith ("</"))
+        {
+            // The parser does not compare the end tag's name either.
+            const auto end = p.indexOf ((juce_wchar) '>');
+
+            if (end < 0)
+                return false;
+
+            p += end + 1;
+            --depth;
+            return true;
+        }
+
+        return startTag();
+    }
+};
+
+//==============================================================================
+// Element and attribute names match without regard to case; the first match wins.
+const juce::XmlElement* findChild (const juce::XmlElement& parent, juce::StringRef name)
+{
+    for (auto* child : parent.getChildIterator())
+        if (child->getTagName().equalsIgnoreCase (name))
+            return child;
+
+    return nullptr;
+}
+
+const juce::String* findAttribute (const juce::XmlElement& element, juce::StringRef name)
+{
+    const auto count = juce::jmin (element.getNumAttributes(), maxAttributesLookedAt);
+
+    for (int i = 0; i < count; ++i)
+        if (element.getAttributeName (i).equalsIgnoreCase (name))
+            return &element.getAttributeValue (i);
+
+    return nullptr;
+}
+
+// Leading blanks, an optional sign, the digits up to the first other
+// character; no digits read as 0, and values beyond 32 bits are clamped.
+int parseInteger (CharPointer p) noexcept
+{
+    p.incrementToEndOfWhitespace();
+
+    const bool negative = (*p == '-');
+
+    if (*p == '-' || *p == '+')
+        ++p;
+
+    constexpr std::int64_t ceiling = std::int64_t (INT_MAX) + 1;
+    std::int64_t magnitude = 0;
+
+    for (; *p >= '0' && *p <= '9'; ++p)
+        magnitude = juce::jmin (ceiling, magnitude * 10 + (int) (*p - '0'));
+
+    return (int) juce::jlimit (std::int64_t (INT_MIN), std::int64_t (INT_MAX),
+                               negative ? -magnitude : magnitude);
+}
+
+int integerAttribute (const juce::XmlElement& element, juce::StringRef name, int valueWhenMissing)
+{
+    if (auto* value = findAttribute (element, name))
+        return parseInteger (value->getCharPointer());
+
+    return valueWhenMissing;
+}
+
+void restoreOption (const juce::XmlElement& parameters, juce::StringRef name, std::atomic<bool>& option)
+{
+    const auto value = integerAttribute (parameters, name, -1);
+
+    if (value >= 0)
+        option = (value != 0);
+}
+
+void restoreGroup (const juce::XmlElement& groupElement, int group)
+{
+    const auto count = TBLogger::getNumOpCodes (group);
+
+    for (auto* child : groupElement.getChildIterator())
+    {
+        if (! child->getTagName().equalsIgnoreCase ("opCode"))
+            continue;
+
+        const auto index = integerAttribute (*child, "index", -1);
+
+        if (index < 0 || index >= count)
+            continue;
+
+        const auto enabled = integerAttribute (*child, "enabled", -1);
+
+        if (enabled >= 0)
+            TBLogger::setOpCodeEnabled (enabled != 0, group, index);
+    }
+}
+
+// A text that is not an absolute path cannot name a folder to browse; nor
+// can one that starts with '~', which would mean a look-up in the user database.
+bool isUsableFolderPath (const juce::String& path)
+{
+    return juce::File::isAbsolutePath (path) && ! path.startsWithChar ('~');
+}
+
+void restoreLastDirectory (const juce::XmlElement& root, juce::File& lastDirectory)
+{
+    auto* element = findChild (root, "LastDir");
+
+    if (element == nullptr)
+        return;
+
+    auto* first = element->getFirstChildElement();
+
+    if (first == nullptr || ! first->isTextElement())
+        return;
+
+    const auto path = first->getText().trim();
+
+    if (isUsableFolderPath (path))
+        lastDirectory = juce::File (path);
+}
+
+std::unique_ptr<juce::XmlElement> createDocument (const juce::File& lastDirectory)
+{
+    auto root = std::make_unique<juce::XmlElement> ("Tattlebox");
+    root->createNewChildElement ("LastDir")->addTextElement (lastDirectory.getFullPathName());
+    tbLogger.saveToXml (*root->createNewChildElement ("Logger"));
+    return root;
+}
+
+bool writeDocument (const juce::XmlElement& root, const juce::File& stateFile)
+{
+    if (stateFile == juce::File())
+        return false;
+
+    // The writer fills a new file beside the state file and then moves it
+    // into place: a failed write leaves the previous file whole.
+    juce::XmlElement::TextFormat format;
+    format.customEncoding = "UTF-8";
+    return root.writeTo (stateFile, format);
+}
+} // namespace
+
+//==============================================================================
+// Any thread.
+juce::File getStateFile (const juce::File& pluginFile)
+{
+    return pluginFile.withFileExtension ("xml");
+}
+
+// Shut-down thread.
+bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirectory)
+{
+    try
+    {
+        const auto stateFile = getStateFile (pluginFile);
+
+        if (writeDocument (*createDocument (lastDirectory), stateFile))
+            return true;
+
+        tbLogger.logLine (("Failed to write logger state to " + stateFile.getFullPathName()).toRawUTF8());
+    }
+    catch (...) {} // out of memory; shut-down runs inside a host call, so nothing may escape
+
+    return false;
+}
+
+// Start-up thread.
+void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory)
+{
+    try
+    {
+        const auto stateFile = getStateFile (pluginFile);
+
+        if (! stateFile.existsAsFile())
+            return;
+
+        juce::FileInputStream in (stateFile);
+        juce::MemoryBlock bytes;
+
+        if (in.openedOk() && in.readIntoMemoryBlock (bytes, maxStateFileBytes + 1) <= (size_t) maxStateFileBytes)
+            readStateDocument (juce::String::createStringFromData (bytes.getData(), (int) bytes.getSize()),
+                               lastDirectory);
+    }
+    catch (...) {} // start-up runs inside a host call: keep what was restored
+}
+
+// Start-up thread (and the fuzzer's).
+void readStateDocument (const juce::String& documentText, juce::File& lastDirectory)
+{
+    if (! DocumentScreen (documentText.getCharPointer()).accepts())
+        return;
+
+    const auto root = juce::XmlDocument (documentText).getDocumentElement();
+
+    if (root == nullptr)
+        return;
+
+    restoreLastDirectory (*root, lastDirectory);
+
+    if (auto* logger = findChild (*root, "Logger"))
+        tbLogger.restoreFromXml (*logger);
+}
+
+//==============================================================================
+// Shut-down thread.
+void TBLogger::saveToXml (juce::XmlElement& element) const
+{
+    element.deleteAllChildElements();
+
+    for (int group = 0; group < numOpCodeGroups; ++group)
+    {
+        auto* groupElement = element.createNewChildElement (opCodeGroups[group].name);
+
+        for (int index = 0; index < getNumOpCodes (group); ++index)
+        {
+            auto* opCode = groupElement->createNewChildElement ("opCode");
+            opCode->setAttribute ("index", index);
+            opCode->setAttribute ("name", getOpCodeName (group, index));
+            opCode->setAttribute ("enabled", isOpCodeEnabled (group, index) ? 1 : 0);
+        }
+    }
+
+    auto* parameters = element.createNewChildElement ("Parameters");
+    parameters->setAttribute ("logParameters", logParameters ? 1 : 0);
+    parameters->setAttribute ("logReturnParameters", logReturnParameters ? 1 : 0);
+    parameters->setAttribute ("logTime", logTime ? 1 : 0);
+}
+
+// Start-up thread, before any call reaches the logger.
+void TBLogger::restoreFromXml (const juce::XmlElement& element)
+{
+    for (int group = 0; group < numOpCodeGroups; ++group)
+        if (auto* groupElement = findChild (element, opCodeGroups[group].name))
+            restoreGroup (*groupElement, group);
+
+    if (auto* parameters = findChild (element, "Parameters"))
+    {
+        restoreOption (*parameters, "logParameters", logParameters);
+        restoreOption (*parameters, "logReturnParameters", logReturnParameters);
+        restoreOption (*parameters, "logTime", logTime);
+    }
+}

@@ -1,0 +1,421 @@
+#include "TBLogger.h"
+#include "LineWriter.h"
+
+#include "../platform/DebugOutput.h"
+#include "../platform/ThreadId.h"
+#include "../platform/TimeOfDay.h"
+
+#include <thread>
+
+// Before every other static object of the library, after them on unload: the
+// library's load and unload lines (priority 102) are written through it.
+TBLogger tbLogger __attribute__ ((init_priority (101)));
+
+namespace
+{
+    constexpr auto relaxed = std::memory_order_relaxed;
+    constexpr std::uint32_t lastDispatcherOpCode = numDispatcherOpCodes - 1;
+    constexpr std::uint32_t lastAudioMasterOpCode = numAudioMasterOpCodes - 1;
+
+    // Each formatting operation and logLine own one of these on the stack.
+    using LineBuffer = char[TBLogger::maxLineLength + 1];
+
+    void appendZeroPadded (LineWriter& line, int value, int digits = 2)
+    {
+        // "%02d" / "%03d" of a non-negative value that fits the width.
+        char text[3];
+
+        for (int i = digits; --i >= 0; value /= 10)
+            text[i] = static_cast<char> ('0' + value % 10);
+
+        for (int i = 0; i < digits; ++i)
+            line.appendChar (text[i]);
+    }
+
+    void appendTimePrefix (LineWriter& line)
+    {
+        const auto now = localTimeOfDay();
+        appendZeroPadded (line, now.hours);
+        line.appendChar (':');
+        appendZeroPadded (line, now.minutes);
+        line.appendChar (':');
+        appendZeroPadded (line, now.seconds);
+        line.appendChar ('.');
+        appendZeroPadded (line, now.milliseconds, 3);
+        line.appendChar (' ');
+    }
+
+    // "%s=" then the caller's value.
+    void appendLabel (LineWriter& line, const char* label)
+    {
+        line.append (label);
+        line.appendChar ('=');
+    }
+
+    // "%s=%d "
+    void appendNumberItem (LineWriter& line, const char* label, std::int64_t value)
+    {
+        appendLabel (line, label);
+        line.appendDecimal (value);
+        line.appendChar (' ');
+    }
+
+    void appendRectangle (LineWriter& line, const char* label, const ERect& rect)
+    {
+        appendLabel (line, label);
+        line.append ("top(");
+        line.appendDecimal (rect.top);
+        line.append ("), left(");
+        line.appendDecimal (rect.left);
+        line.append ("), bottom(");
+        line.appendDecimal (rect.bottom);
+        line.append ("), right(");
+        line.appendDecimal (rect.right);
+        line.append (") ");
+    }
+
+    // The rectangle the callee stored at *ptr, or null.
+    const ERect* storedRectangle (const void* ptr)
+    {
+        if (ptr == nullptr)
+            return nullptr;
+
+        const ERect* rect;
+        std::memcpy (&rect, ptr, sizeof (rect)); // the host's pointer need not be aligned
+        return rect;
+    }
+}
+
+//==============================================================================
+TBLogger::~TBLogger()
+{
+    if (juce::Logger::getCurrentLogger() == this)
+        juce::Logger::setCurrentLogger (nullptr);
+}
+
+void TBLogger::initialise (const juce::String& newName)
+{
+    loggingOn = true;
+    logParameters = true;
+    logReturnParameters = true;
+    logTime = false;
+    setName (newName);
+
+    for (const auto& group : opCodeGroups)
+        resetOpCodeStates (group.states, group.count);
+
+    // The previous logger belongs to someone else: not ours to delete.
+    juce::Logger::setCurrentLogger (this);
+}
+
+juce::String TBLogger::getName() const
+{
+    char buffer[maxNameBytes + 1];
+    LineWriter name (buffer);
+    appendName (name);
+    return juce::String::fromUTF8 (buffer, static_cast<int> (name.length()));
+}
+
+void TBLogger::setName (const juce::String& newName) noexcept
+{
+    const char* utf8 = newName.toRawUTF8();
+    auto length = newName.getNumBytesAsUTF8();
+
+    if (length > static_cast<std::size_t> (maxNameBytes))
+        length = LineWriter::utf8CutLength (utf8, maxNameBytes);
+
+    // Writers take turns (odd sequence = a write in progress); readers never wait on this.
+    auto sequence = nameSequence.load (relaxed);
+
+    while ((sequence & 1) != 0 || ! nameSequence.compare_exchange_weak (sequence, sequence + 1, std::memory_order_acquire, relaxed))
+    {
+        if ((sequence & 1) != 0)
+        {
+            std::this_thread::yield();
+            sequence = nameSequence.load (relaxed);
+        }
+    }
+
+    // Release stores and acquire loads of the bytes rather than fences (which
+    // ThreadSanitizer cannot follow): a reader that sees any new byte also
+    // sees the odd sequence when it checks again. On x86 these are plain moves.
+    for (std::size_t i = 0; i < length; ++i)
+        nameBytes[i].store (utf8[i], std::memory_order_release);
+
+    nameLength.store (static_cast<std::uint32_t> (length), std::memory_order_release);
+    nameSequence.store (sequence + 2, std::memory_order_release);
+}
+
+void TBLogger::appendName (LineWriter& line) const noexcept
+{
+    const auto start = line.length();
+
+    for (int attempt = 1;; ++attempt)
+    {
+        const auto sequence = nameSequence.load (std::memory_order_acquire);
+
+        if ((sequence & 1) == 0)
+        {
+            const auto length = std::min (nameLength.load (std::memory_order_acquire), static_cast<std::uint32_t> (maxNameBytes));
+
+            for (std::uint32_t i = 0; i < length; ++i)
+                line.appendChar (nameBytes[i].load (std::memory_order_acquire));
+
+            if (nameSequence.load (relaxed) == sequence)
+                return;
+
+            line.truncate (start);
+        }
+
+        // A writer was preempted half-way: let it finish.
+        if (attempt % 64 == 0)
+            std::this_thread::yield();
+    }
+}
+
+void TBLogger::setLineSink (LineSink newSink) noexcept
+{
+    sink.store (newSink, relaxed);
+}
+
+//==============================================================================
+void TBLogger::logMessage (const juce::String& message)
+{
+    logLine (message.toRawUTF8());
+}
+
+void TBLogger::logLine (const char* text) noexcept
+{
+    LineBuffer buffer;
+    LineWriter line (buffer);
+
+    if (logTime.load (relaxed))
+        appendTimePrefix (line);
+
+    line.appendChar ('(');
+    line.appendHex (currentThreadId());
+    line.append (") ");
+    appendName (line);
+    line.appendChar (':');
+    line.append (text);
+
+    const auto lineSink = sink.load (relaxed);
+    (lineSink != nullptr ? lineSink : writeDebugLine) (line.text(), line.length());
+}
+
+//==============================================================================
+bool TBLogger::isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept
+{
+    return loggingOn.load (relaxed)
+        && function.enabled.load (relaxed)
+        && opcode.enabled.load (relaxed);
+}
+
+void TBLogger::logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept
+{
+    if (static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
+        return;
+
+    auto& function = aEffectFunctionStates[functionDispatcher];
+    auto& state = dispatcherStates[opcode];
+    function.callCount.fetch_add (1, relaxed);
+    state.callCount.fetch_add (1, relaxed);
+
+    if (isLogged (function, state))
+        writeCallLine ("eff", dispatcherOpCodes[opcode], index, value, ptr, opt);
+}
+
+void TBLogger::logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept
+{
+    if (! logReturnParameters.load (relaxed) || static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
+        return;
+
+    if (isLogged (aEffectFunctionStates[functionDispatcher], dispatcherStates[opcode]))
+        writeReturnLine ("eff", dispatcherOpCodes[opcode], ptr, result, true);
+}
+
+void TBLogger::logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept
+{
+    if (static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
+        return;
+
+    auto& function = aEffectFunctionStates[functionAudioMaster];
+    auto& state = audioMasterStates[opcode];
+    function.callCount.fetch_add (1, relaxed);
+    state.callCount.fetch_add (1, relaxed);
+
+    if (isLogged (function, state))
+        writeCallLine ("audioMaster", audioMasterOpCodes[opcode], index, value, ptr, opt);
+}
+
+void TBLogger::logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept
+{
+    if (! logReturnParameters.load (relaxed) || static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
+        return;
+
+    if (isLogged (aEffectFunctionStates[functionAudioMaster], audioMasterStates[opcode]))
+        writeReturnLine ("audioMaster", audioMasterOpCodes[opcode], ptr, result, false);
+}
+
+void TBLogger::logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept
+{
+    auto& function = aEffectFunctionStates[replacing ? functionProcessReplacing : functionProcess];
+    function.callCount.fetch_add (1, relaxed);
+
+    if (loggingOn.load (relaxed) && function.enabled.load (relaxed))
+        writeProcessLine (replacing, inputs, outputs, sampleFrames);
+}
+
+void TBLogger::logSetParameter (std::int32_t index, float parameter) noexcept
+{
+    auto& function = aEffectFunctionStates[functionSetParameter];
+    function.callCount.fetch_add (1, relaxed);
+
+    if (loggingOn.load (relaxed) && function.enabled.load (relaxed))
+        writeSetParameterLine (index, parameter);
+}
+
+void TBLogger::logGetParameter (std::int32_t index) noexcept
+{
+    auto& function = aEffectFunctionStates[functionGetParameter];
+    function.callCount.fetch_add (1, relaxed);
+
+    if (loggingOn.load (relaxed) && function.enabled.load (relaxed))
+        writeGetParameterLine (index);
+}
+
+//==============================================================================
+// The formatting below is kept out of line, so that the unlogged path stays
+// a few instructions long.
+
+__attribute__ ((noinline)) void TBLogger::writeCallLine (const char* prefix, const OpCodeDescriptor& row, std::int32_t index,
+                                                       VstIntPtr value, void* ptr, float opt) noexcept
+{
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    line.append (prefix);
+    line.append (row.name);
+    line.appendChar (' ');
+
+    if (logParameters.load (relaxed))
+    {
+        if (row.indexName != nullptr)
+            appendNumberItem (line, row.indexName, index);
+
+        if (row.valueName != nullptr)
+            appendNumberItem (line, row.valueName, value);
+
+        if (row.pointerName != nullptr && ! row.pointerIsOutput)
+        {
+            appendLabel (line, row.pointerName);
+
+            if (row.pointerKind == kindString)
+                line.append (static_cast<const char*> (ptr));
+            else
+                line.appendPointer (ptr);
+
+            line.appendChar (' ');
+        }
+
+        if (row.optName != nullptr)
+        {
+            appendLabel (line, row.optName);
+            line.appendFloat (opt);
+            line.appendChar (' ');
+        }
+    }
+
+    logLine (line.text());
+}
+
+__attribute__ ((noinline)) void TBLogger::writeReturnLine (const char* prefix, const OpCodeDescriptor& row, void* ptr,
+                                                         VstIntPtr result, bool printsRectangles) noexcept
+{
+    if (row.returnName == nullptr && ! row.pointerIsOutput)
+        return;
+
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    line.append (prefix);
+    line.append (row.name);
+    line.append (" returned ");
+
+    if (row.returnName != nullptr)
+        appendNumberItem (line, row.returnName, result);
+
+    if (row.pointerName != nullptr && row.pointerIsOutput)
+    {
+        const ERect* rect = (printsRectangles && row.pointerKind == kindRectOut) ? storedRectangle (ptr) : nullptr;
+
+        if (rect != nullptr)
+        {
+            appendRectangle (line, row.pointerName, *rect);
+        }
+        else
+        {
+            appendLabel (line, row.pointerName);
+
+            if (row.pointerKind == kindString)
+                line.append (static_cast<const char*> (ptr));
+            else
+                line.appendPointer (ptr);
+        }
+    }
+
+    logLine (line.text());
+}
+
+__attribute__ ((noinline)) void TBLogger::writeProcessLine (bool replacing, float** inputs, float** outputs,
+                                                          std::int32_t sampleFrames) noexcept
+{
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    line.append (aEffectFunctionNames[replacing ? functionProcessReplacing : functionProcess]);
+
+    if (logParameters.load (relaxed))
+    {
+        line.append ("(inputs:");
+        line.appendPointer (inputs);
+        line.append (", outputs:");
+        line.appendPointer (outputs);
+        line.append (", sampleFrames:");
+        line.appendDecimal (sampleFrames);
+        line.appendChar (')');
+    }
+
+    logLine (line.text());
+}
+
+__attribute__ ((noinline)) void TBLogger::writeSetParameterLine (std::int32_t index, float parameter) noexcept
+{
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    line.append (aEffectFunctionNames[functionSetParameter]);
+
+    if (logParameters.load (relaxed))
+    {
+        line.append ("(index: ");
+        line.appendDecimal (index);
+        line.append (", parameter: ");
+        line.appendFloat (parameter);
+        line.appendChar (')');
+    }
+
+    logLine (line.text());
+}
+
+__attribute__ ((noinline)) void TBLogger::writeGetParameterLine (std::int32_t index) noexcept
+{
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    line.append (aEffectFunctionNames[functionGetParameter]);
+
+    if (logParameters.load (relaxed))
+    {
+        line.append ("(index: ");
+        line.appendDecimal (index);
+        line.appendChar (')');
+    }
+
+    logLine (line.text());
+}

@@ -1,0 +1,20 @@
+// Loading a VST 2 plug-in library, finding its entry and freeing it.
+#pragma once
+
+#include "../bridge/VstInterface.h"
+
+#include <juce_core/juce_core.h>
+
+#include <memory>
+
+// The file-dialog pattern of this platform's plug-in libraries.
+constexpr const char* pluginLibraryPattern = "*.so";
+
+// Any thread. Null when the library does not load (a failure raised inside counts as one).
+std::unique_ptr<juce::DynamicLibrary> loadPluginLibrary (const juce::File& file);
+
+// Any thread. The entry exported as "main", else as "VSTPluginMain"; null where neither is.
+VstPluginMainProc findPluginEntry (juce::DynamicLibrary& library) noexcept;
+
+// Any thread. Frees the library; false when there was none.
+bool freePluginLibrary (std::unique_ptr<juce::DynamicLibrary>& library) noexcept;

@@ -1,0 +1,135 @@
+#!/bin/sh
+# sweep.sh [BUILD_DIR]: runs every VST 2 plug-in in the system folder through
+# tbhost twice directly and once through Tattlebox (the scripted zenity picks
+# the plug-in), and prints a table:
+#   direct   the plug-in loads and runs on its own (tbhost's exit status)
+#   det      its two direct runs gave byte-identical audio
+#   tattle   the same through Tattlebox ("-" when there is no Tattlebox.so)
+#   audio    "same": byte-identical output; "same*": the plug-in's own two runs
+#            already differ, so only equal length and finite samples count;
+#            "DIFF": not transparent
+#   summary  tbhost's summary equal apart from the name line
+#   lines    Tattlebox's log lines on standard error
+#   crash    runs that ended by a signal; runs that hit the timeout show "T"
+# Needs an X display (run it through scripts/with-display.sh; `make sweep`
+# does). Exit status 1 when a run crashed or a deterministic plug-in differed.
+# Environment: TB_SWEEP_DIR (default /usr/lib/vst), TB_SWEEP_TIMEOUT (seconds
+# per run, default 60), TB_SWEEP_FILTER (only paths containing this text),
+# TB_SWEEP_TATTLEBOX (another Tattlebox.so than BUILD_DIR's), TB_SWEEP_WORK
+# (folder for the run files, default BUILD_DIR/sweep; emptied first).
+
+set -u
+BUILD=$(cd "${1:-build}" && pwd) || exit 2
+VST_DIR=${TB_SWEEP_DIR:-/usr/lib/vst}
+TIMEOUT=${TB_SWEEP_TIMEOUT:-60}
+FILTER=${TB_SWEEP_FILTER:-}
+TBHOST=$BUILD/tbhost
+TATTLEBOX=${TB_SWEEP_TATTLEBOX:-$BUILD/Tattlebox.so}
+WORK=${TB_SWEEP_WORK:-$BUILD/sweep}
+
+if [ ! -x "$TBHOST" ]; then
+    echo "sweep: $TBHOST is missing; build the tbhost target first" >&2
+    exit 2
+fi
+if [ ! -x "$BUILD/fakebin/zenity" ]; then
+    echo "sweep: $BUILD/fakebin/zenity is missing; configure $BUILD first" >&2
+    exit 2
+fi
+[ -f "$TATTLEBOX" ] || echo "sweep: no $TATTLEBOX: direct runs only"
+
+rm -rf "$WORK"
+mkdir -p "$WORK"
+
+# run NAME PLUGIN [VAR=VALUE...]: one tbhost run; leaves NAME.out/.err/.raw in
+# $WORK and prints the run's exit status (124 when it timed out).
+run() {
+    name=$1 plugin=$2
+    shift 2
+    env "$@" timeout -k 5 "$TIMEOUT" "$TBHOST" --dump-audio "$WORK/$name.raw" "$plugin" \
+        >"$WORK/$name.out" 2>"$WORK/$name.err" </dev/null
+    echo $?
+}
+
+# Status word of a run: ok, fail (exit status), T (timeout), or sig N.
+outcome() {
+    case $1 in
+        0) echo ok ;;
+        124|137) echo T ;;
+        *) if [ "$1" -gt 128 ]; then echo "sig$(($1 - 128))"; else echo "fail$1"; fi ;;
+    esac
+}
+
+is_crash() { [ "$1" -gt 128 ] && [ "$1" -ne 137 ]; }
+
+total=0 loaded=0 transparent=0 crashes=0 timeouts=0 differing=0 tattle_loaded=0
+printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %s\n' plugin direct det tattle audio summary lines crash
+
+find "$VST_DIR" -name '*.so' -type f | sort >"$WORK/plugins"
+while IFS= read -r plugin; do
+    case $plugin in *"$FILTER"*) ;; *) continue ;; esac
+    total=$((total + 1))
+    label=${plugin#"$VST_DIR"/}
+    id=$(echo "$label" | tr '/ ' '__')
+    crash=""
+
+    s1=$(run "$id.direct1" "$plugin")
+    s2=$(run "$id.direct2" "$plugin")
+    for s in $s1 $s2; do
+        is_crash "$s" && { crash="${crash}D"; crashes=$((crashes + 1)); }
+        [ "$s" -eq 124 ] || [ "$s" -eq 137 ] && { crash="${crash}T"; timeouts=$((timeouts + 1)); }
+    done
+    [ "$s1" -eq 0 ] && loaded=$((loaded + 1))
+    det=-
+    if [ "$s1" -eq 0 ] && [ "$s2" -eq 0 ]; then
+        if cmp -s "$WORK/$id.direct1.raw" "$WORK/$id.direct2.raw"; then det=yes; else det=no; fi
+    fi
+
+    tattle=- audio=- summary=- lines=-
+    if [ -f "$TATTLEBOX" ]; then
+        st=$(run "$id.tattle" "$TATTLEBOX" PATH="$BUILD/fakebin:$PATH" TB_ZENITY_ANSWER="$plugin" TB_ZENITY_ANSWERS=)
+        tattle=$(outcome "$st")
+        is_crash "$st" && { crash="${crash}B"; crashes=$((crashes + 1)); }
+        [ "$st" -eq 124 ] || [ "$st" -eq 137 ] && { crash="${crash}T"; timeouts=$((timeouts + 1)); }
+        [ "$st" -eq 0 ] && tattle_loaded=$((tattle_loaded + 1))
+        # Tattlebox's lines: optional time of day, then "(<thread id in hex>) ".
+        lines=$(grep -cE '^([0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} )?\([0-9A-F]+\) ' "$WORK/$id.tattle.err")
+
+        if [ "$s1" -eq 0 ] && [ "$st" -eq 0 ]; then
+            if [ "$det" = yes ]; then
+                if cmp -s "$WORK/$id.direct1.raw" "$WORK/$id.tattle.raw"; then
+                    audio=same
+                else
+                    audio=DIFF
+                fi
+            elif [ "$(wc -c <"$WORK/$id.direct1.raw")" -eq "$(wc -c <"$WORK/$id.tattle.raw")" ] \
+                && grep -q '^non-finite samples: 0$' "$WORK/$id.tattle.out"; then
+                audio='same*'
+            else
+                audio=DIFF
+            fi
+            if [ "$audio" = DIFF ]; then differing=$((differing + 1)); else transparent=$((transparent + 1)); fi
+
+            grep -v '^name: ' "$WORK/$id.direct1.out" >"$WORK/$id.direct1.summary"
+            grep -v '^name: ' "$WORK/$id.tattle.out" >"$WORK/$id.tattle.summary"
+            if cmp -s "$WORK/$id.direct1.summary" "$WORK/$id.tattle.summary"; then
+                summary=same
+            else
+                summary=differs
+            fi
+        elif [ "$s1" -ne 0 ] && [ "$st" -ne 0 ]; then
+            audio=n/a
+        else
+            audio=DIFF
+            differing=$((differing + 1))
+        fi
+    fi
+
+    printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %s\n' "$label" "$(outcome "$s1")" "$det" "$tattle" "$audio" "$summary" "$lines" "${crash:--}"
+done <"$WORK/plugins"
+
+echo
+echo "plug-ins: $total, loaded directly: $loaded, through Tattlebox: $tattle_loaded, transparent: $transparent," \
+     "not transparent: $differing, crashed runs: $crashes, timeouts: $timeouts"
+echo "(crash column: D direct run, B run through Tattlebox, T timeout; run files in $WORK)"
+
+[ "$crashes" -eq 0 ] && [ "$differing" -eq 0 ]

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class OldTabbedComponent;
+
+// The tab strip of an OldTabbedComponent: lays out the tab components along the
+// strip, paints the back tabs and the container's outline within its bounds, and
+// follows the container's scroll bar. Its parent must be the container that made it.
+class TabHolderComponent : public juce::Component,
+                           public juce::ScrollBar::Listener
+{
+public:
+    // Message thread.
+    TabHolderComponent() = default;
+    // Message thread. Deletes the tab components.
+    ~TabHolderComponent() override;
+
+    // Message thread.
+    void paint (juce::Graphics& g) override;
+    // Message thread.
+    void resized() override;
+    // Message thread, as an asynchronous message from the container's scroll bar.
+    void scrollBarMoved (juce::ScrollBar* scrollBarThatHasMoved, double newRangeStart) override;
+
+private:
+    OldTabbedComponent* getOwner() const;
+    void paintBackTab (juce::Graphics& g, const OldTabbedComponent& owner, juce::Rectangle<int> tabBounds) const;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TabHolderComponent)
+};

@@ -1,0 +1,371 @@
+// A bare VST 2 host without any framework: loads Tattlebox.so with dlopen,
+// calls its entry with a callback of its own and checks pointers and values
+// exactly. Each scenario runs in a process of its own (the bridge exists once
+// per process); it prints "ok <check>" or "FAIL <check>: <detail>" lines and
+// exits 1 when any check failed.
+#include "ProbeTarget.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fstream>
+#include <malloc.h>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+    int failures = 0;
+
+    void check (bool condition, const char* name, const std::string& detail = {})
+    {
+        if (condition)
+            std::printf ("ok %s\n", name);
+        else
+            std::printf ("FAIL %s: %s\n", name, detail.c_str());
+
+        std::fflush (stdout);
+        failures += condition ? 0 : 1;
+    }
+
+    // What the host callback received.
+    std::atomic<AEffect*> lastCallbackEffect { nullptr };
+    std::atomic<int> lastCallbackOpcode { -999 }, lastCallbackIndex { 0 };
+    std::atomic<VstIntPtr> lastCallbackValue { 0 };
+    std::atomic<float> lastCallbackOpt { 0.0f };
+    std::atomic<int> callbackCalls { 0 };
+    std::atomic<VstIntPtr> lastCallbackResvd2 { 0 }; // where hosts keep their instance, as JUCE's does
+
+    constexpr VstIntPtr hostVersion = 2400;
+    constexpr VstIntPtr hostAnswer = 0x4242;
+
+    VstIntPtr hostCallback (AEffect* effect, std::int32_t opcode, std::int32_t index, VstIntPtr value, void*, float opt)
+    {
+        lastCallbackEffect = effect;
+        lastCallbackResvd2 = effect != nullptr ? effect->resvd2 : 0;
+        lastCallbackOpcode = opcode;
+        lastCallbackIndex = index;
+        lastCallbackValue = value;
+        lastCallbackOpt = opt;
+        ++callbackCalls;
+        return opcode == 1 ? hostVersion : hostAnswer;
+    }
+
+    struct Plugin
+    {
+        void* library = nullptr;
+        VstPluginMainProc entry = nullptr;
+
+        explicit Plugin (const char* path)
+        {
+            library = dlopen (path, RTLD_NOW | RTLD_LOCAL);
+
+            if (library == nullptr)
+            {
+                std::printf ("FAIL dlopen: %s\n", dlerror());
+                std::exit (2);
+            }
+
+            entry = reinterpret_cast<VstPluginMainProc> (dlsym (library, "main"));
+        }
+    };
+
+    ProbeState* openProbe (const char* path)
+    {
+        // Held open for the whole process: the probe outlives Tattlebox's own load.
+        auto* probe = dlopen (path, RTLD_NOW | RTLD_LOCAL);
+        auto stateOf = probe != nullptr ? reinterpret_cast<ProbeStateProc> (dlsym (probe, "probeState")) : nullptr;
+
+        if (stateOf == nullptr)
+        {
+            std::printf ("FAIL probe: %s\n", dlerror());
+            std::exit (2);
+        }
+
+        return stateOf();
+    }
+
+    VstIntPtr dispatch (AEffect* e, std::int32_t opcode, std::int32_t index = 0, VstIntPtr value = 0,
+                        void* ptr = nullptr, float opt = 0.0f)
+    {
+        return e->dispatcher (e, opcode, index, value, ptr, opt);
+    }
+
+    std::uint32_t bitsOf (float f)
+    {
+        std::uint32_t bits;
+        std::memcpy (&bits, &f, sizeof (bits));
+        return bits;
+    }
+
+    int countThreads()
+    {
+        int count = 0;
+
+        if (auto* dir = opendir ("/proc/self/task"))
+        {
+            while (auto* entry = readdir (dir))
+                count += entry->d_name[0] != '.' ? 1 : 0;
+
+            closedir (dir);
+        }
+
+        return count;
+    }
+
+    bool isMapped (const std::string& path)
+    {
+        std::ifstream maps ("/proc/self/maps");
+        std::string line;
+
+        while (std::getline (maps, line))
+            if (line.find (path) != std::string::npos)
+                return true;
+
+        return false;
+    }
+
+    std::string realPath (const char* path)
+    {
+        char buffer[4096];
+        return realpath (path, buffer) != nullptr ? buffer : path;
+    }
+
+    std::string hex (const void* p)
+    {
+        char text[32];
+        std::snprintf (text, sizeof (text), "%p", p);
+        return text;
+    }
+
+    //==============================================================================
+    // Every pointer and value that crosses the bridge, both ways, then calls after Close.
+    void runPointers (const char* tattlebox, const char* probePath)
+    {
+        auto* state = openProbe (probePath);
+        Plugin plugin (tattlebox);
+        check (plugin.entry != nullptr, "main exported");
+        check (dlsym (plugin.library, "VSTPluginMain") == reinterpret_cast<void*> (plugin.entry), "VSTPluginMain is main");
+
+        auto* wrapper = plugin.entry (hostCallback);
+        check (wrapper != nullptr, "main returns the wrapper");
+
+        if (wrapper == nullptr)
+            return;
+
+        auto* target = state->record;
+        check (wrapper != target, "wrapper is not the target's record");
+        check (state->versionDuringEntry == hostVersion, "host answers during the entry");
+        check (lastCallbackEffect == wrapper, "callback during the entry gets the wrapper", hex (lastCallbackEffect));
+
+        // The record is the target's except for the five slots.
+        AEffect expected;
+        std::memcpy (&expected, target, sizeof (AEffect));
+        expected.dispatcher = wrapper->dispatcher;
+        expected.process = wrapper->process;
+        expected.setParameter = wrapper->setParameter;
+        expected.getParameter = wrapper->getParameter;
+        expected.processReplacing = wrapper->processReplacing;
+        expected.processDoubleReplacing = wrapper->processDoubleReplacing;
+        check (std::memcmp (&expected, wrapper, sizeof (AEffect)) == 0, "wrapper copies the whole record");
+        check (wrapper->dispatcher != target->dispatcher && wrapper->process != target->process
+                 && wrapper->setParameter != target->setParameter && wrapper->getParameter != target->getParameter
+                 && wrapper->processReplacing != target->processReplacing, "five slots replaced");
+
+        char name[256] = {};
+        check (dispatch (wrapper, 8, 3, 0, name, 0.0f) == 0 && std::strcmp (name, "Probe") == 0, "GetParamName text", name);
+        check (state->dispatcherEffect == target, "dispatcher gets the target's own record", hex (state->dispatcherEffect));
+        check (state->lastIndex == 3, "index forwarded");
+
+        int marker = 0;
+        const VstIntPtr wide = (VstIntPtr) 0x123456789ABLL;
+        check (dispatch (wrapper, 43, -5, wide, &marker, 44100.5f) == probeResultBase + 43, "result forwarded");
+        check (state->lastValue == wide && state->lastPtr == &marker && state->lastIndex == -5
+                 && bitsOf (state->lastOpt) == bitsOf (44100.5f), "value, ptr, index, opt forwarded unchanged");
+
+        check (dispatch (wrapper, 77, 5, 66, &marker, 1.5f) == probeResultBase + 77 && state->lastOpcode == 77
+                 && state->lastValue == 66, "dispatcher opcode 77 forwarded");
+        check (dispatch (wrapper, -1, 0, 0, nullptr, 0.0f) == probeResultBase - 1 && state->lastOpcode == -1,
+               "dispatcher opcode -1 forwarded");
+
+        float* channels[2] = {};
+        wrapper->process (wrapper, channels, channels, 16);
+        check (state->processEffect == target && state->processCalls == 1, "process gets the target's own record");
+        wrapper->processReplacing (wrapper, channels, channels, 16);
+        check (state->processReplacingEffect == target && state->processReplacingCalls == 1,
+               "processReplacing gets the target's own record");
+        double* doubles[2] = {};
+        wrapper->processDoubleReplacing (wrapper, doubles, doubles, 16);
+        check (wrapper->processDoubleReplacing != target->processDoubleReplacing && state->processDoubleEffect == target,
+               "processDoubleReplacing through the bridge gets the target's own record");
+        wrapper->setParameter (wrapper, 2, 0.3f);
+        check (state->setParameterEffect == target && state->setParameterIndex == 2
+                 && bitsOf (state->setParameterValue) == bitsOf (0.3f), "setParameter gets the target's own record and the value");
+
+        bool sameBits = true;
+
+        for (int i = 0; i < 3; ++i)
+            sameBits = sameBits && bitsOf (wrapper->getParameter (wrapper, i)) == probeParameterBits[i];
+
+        check (sameBits, "getParameter bit for bit");
+        check (state->getParameterEffect == target, "getParameter gets the target's own record");
+
+        // The probe calls the host back with the opcode in value, passing its own record.
+        lastCallbackEffect = nullptr;
+        check (dispatch (wrapper, 50, probeCallbackIndex, 0) == hostAnswer && lastCallbackOpcode == 0
+                 && lastCallbackIndex == 7 && lastCallbackValue == 99 && bitsOf (lastCallbackOpt) == bitsOf (0.25f),
+               "audioMaster call forwarded");
+        check (lastCallbackEffect == wrapper, "host callback gets the wrapper, not the target's record");
+        check (dispatch (wrapper, 50, probeCallbackIndex, 50) == hostAnswer && lastCallbackOpcode == 50,
+               "audioMaster opcode 50 forwarded");
+
+        dispatch (wrapper, 12, 0, 1);
+        check (target->numInputs == 4 && wrapper->numInputs == 2, "wrapper keeps numInputs of the moment main returned");
+
+        check (dispatch (wrapper, 1) == probeResultBase + 1, "Close returns the target's result");
+
+        // After Close the wrapper leads nowhere: nothing may crash, results are 0.
+        const auto dispatcherCalls = state->lastOpcode;
+        check (dispatch (wrapper, 8, 0, 0, name) == 0 && state->lastOpcode == dispatcherCalls, "dispatcher after Close");
+        wrapper->process (wrapper, channels, channels, 16);
+        wrapper->processReplacing (wrapper, channels, channels, 16);
+        wrapper->setParameter (wrapper, 0, 1.0f);
+        check (wrapper->getParameter (wrapper, 0) == 0.0f && state->processCalls == 1, "effect calls after Close");
+        check (dispatch (wrapper, 1) == 0, "second Close");
+    }
+
+    // main after Close starts over; a second main while hosting is refused.
+    void runSequence (const char* tattlebox)
+    {
+        Plugin plugin (tattlebox);
+        auto* first = plugin.entry (hostCallback);
+        check (first != nullptr, "first main");
+
+        if (first == nullptr)
+            return;
+
+        check (plugin.entry (hostCallback) == nullptr, "second main while hosting refused");
+        check (dispatch (first, 77) == probeResultBase + 77, "first target still answers");
+
+        // The host files its instance in the record, then deletes it after Close.
+        int instance = 0;
+        first->resvd2 = reinterpret_cast<VstIntPtr> (&instance);
+        dispatch (first, 1);
+        check (plugin.entry (hostCallback) == first, "main after Close");
+        check (lastCallbackResvd2 == 0, "a later entry's callback carries nothing of the closed instance");
+        dispatch (first, 1);
+        check (plugin.entry (hostCallback) == nullptr, "cancelled main after Close");
+    }
+
+    // main as often as there are answers: every one must fail.
+    void runFailures (const char* tattlebox, int count)
+    {
+        Plugin plugin (tattlebox);
+
+        for (int i = 0; i < count; ++i)
+            check (plugin.entry (hostCallback) == nullptr, "main fails");
+    }
+
+    // The dialog must leave the process's working folder and environment as they were.
+    void runProcessState (const char* tattlebox)
+    {
+        const auto folder = realPath (".");
+        const char* windowId = std::getenv ("WINDOWID");
+        const std::string before = windowId != nullptr ? windowId : "(unset)";
+        Plugin plugin (tattlebox);
+        auto* wrapper = plugin.entry (hostCallback);
+        check (wrapper != nullptr, "main");
+        check (realPath (".") == folder, "working folder unchanged after the dialog", realPath ("."));
+        windowId = std::getenv ("WINDOWID");
+        check ((windowId != nullptr ? windowId : "(unset)") == before, "WINDOWID unchanged after the dialog");
+
+        if (wrapper != nullptr)
+            dispatch (wrapper, 1);
+    }
+
+    // The host never sends Close; the process must still end normally.
+    void runNoClose (const char* tattlebox)
+    {
+        Plugin plugin (tattlebox);
+        auto* wrapper = plugin.entry (hostCallback);
+        check (wrapper != nullptr, "main");
+
+        if (wrapper != nullptr)
+            dispatch (wrapper, 0); // effOpen
+    }
+
+    // Many main/Close cycles: no thread left behind, no heap growth, the library unloads.
+    void runCycles (const char* tattlebox, const char* targetPath, int cycles)
+    {
+        const auto threadsBefore = countThreads();
+        const auto tattleboxPath = realPath (tattlebox);
+        const auto targetReal = realPath (targetPath);
+        std::size_t heapAfterWarmUp = 0;
+        int failedCycles = 0, threadMismatches = 0;
+
+        {
+            Plugin plugin (tattlebox);
+
+            for (int i = 0; i < cycles; ++i)
+            {
+                auto* wrapper = plugin.entry (hostCallback);
+
+                if (wrapper == nullptr)
+                {
+                    ++failedCycles;
+                    continue;
+                }
+
+                char text[256] = {};
+                dispatch (wrapper, 0);
+                dispatch (wrapper, 8, 0, 0, text);
+                wrapper->getParameter (wrapper, 0);
+                dispatch (wrapper, 1);
+                threadMismatches += countThreads() != threadsBefore ? 1 : 0;
+
+                if (i == std::min (9, cycles / 2))
+                    heapAfterWarmUp = mallinfo2().uordblks;
+            }
+
+            const auto heapAtEnd = mallinfo2().uordblks;
+            const auto growth = heapAtEnd > heapAfterWarmUp ? heapAtEnd - heapAfterWarmUp : 0;
+            check (failedCycles == 0, "every cycle loads", std::to_string (failedCycles));
+            check (threadMismatches == 0, "no thread left after Close", std::to_string (threadMismatches));
+            // A leak of even one small object per cycle shows after 90 cycles.
+            check (growth < 8 * 1024, "heap does not grow with cycles", std::to_string (growth) + " bytes");
+            check (dlclose (plugin.library) == 0, "dlclose");
+        }
+
+        check (countThreads() == threadsBefore, "no thread left after unloading");
+        check (! isMapped (tattleboxPath), "Tattlebox.so unmapped");
+        check (! isMapped (targetReal), "target unmapped");
+    }
+}
+
+int main (int argc, char** argv)
+{
+    if (argc < 3)
+    {
+        std::fprintf (stderr, "usage: tb_rawhost SCENARIO TATTLEBOX [ARGUMENTS]\n"
+                             "  pointers PROBE | sequence | failures COUNT | state | noclose | cycles COUNT TARGET\n");
+        return 2;
+    }
+
+    const std::string scenario = argv[1];
+    const char* tattlebox = argv[2];
+
+    if (scenario == "pointers" && argc > 3)       runPointers (tattlebox, argv[3]);
+    else if (scenario == "sequence")              runSequence (tattlebox);
+    else if (scenario == "failures" && argc > 3)  runFailures (tattlebox, std::atoi (argv[3]));
+    else if (scenario == "state")                 runProcessState (tattlebox);
+    else if (scenario == "noclose")               runNoClose (tattlebox);
+    else if (scenario == "cycles" && argc > 4)    runCycles (tattlebox, argv[4], std::atoi (argv[3]));
+    else
+        return 2;
+
+    return failures == 0 ? 0 : 1;
+}

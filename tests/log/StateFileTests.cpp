@@ -1,0 +1,460 @@
+#include "LogCapture.h"
+#include "log/StateFile.h"
+
+#include <juce_core/juce_core.h>
+
+#include <iterator>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace
+{
+using juce::File;
+using juce::String;
+
+std::vector<bool> flagsAndOptions()
+{
+    std::vector<bool> all;
+
+    for (int group = 0; group < numOpCodeGroups; ++group)
+        for (int index = 0; index < TBLogger::getNumOpCodes (group); ++index)
+            all.push_back (TBLogger::isOpCodeEnabled (group, index));
+
+    all.push_back (tbLogger.logParameters);
+    all.push_back (tbLogger.logReturnParameters);
+    all.push_back (tbLogger.logTime);
+    return all;
+}
+
+std::vector<bool> defaults()
+{
+    std::vector<bool> all (6 + 77 + 50, true);
+    all.insert (all.end(), { true, true, false });
+    return all;
+}
+
+String document (const String& rootContent, const String& rootName = "Tattlebox")
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<" + rootName + ">"
+             + rootContent + "</" + rootName + ">\r\n";
+}
+
+juce::StringArray childNames (const juce::XmlElement& element)
+{
+    juce::StringArray names;
+
+    for (auto* child : element.getChildIterator())
+        names.add (child->getTagName());
+
+    return names;
+}
+
+// Each test has a folder of its own with the library's file name in it.
+class StateFileTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        tbLogger.initialise ("Tattlebox.so");
+        tbLogger.setLineSink (CapturedLines::sink);
+        CapturedLines::take();
+        folder = File::getSpecialLocation (File::tempDirectory).getNonexistentChildFile ("tb-state", "", false);
+        ASSERT_TRUE (folder.createDirectory());
+        pluginFile = folder.getChildFile ("Tattlebox.so");
+    }
+
+    void TearDown() override
+    {
+        ::chmod (folder.getFullPathName().toRawUTF8(), 0755);
+        folder.deleteRecursively();
+        tbLogger.setLineSink (nullptr);
+        juce::Logger::setCurrentLogger (nullptr);
+    }
+
+    void read (const String& text)  { readStateDocument (text, lastDirectory); }
+
+    std::string failureLine (const File& stateFile) const
+    {
+        return threadPrefix() + "Tattlebox.so:Failed to write logger state to "
+                 + stateFile.getFullPathName().toStdString();
+    }
+
+    File folder, pluginFile, lastDirectory { "/previous" };
+};
+
+//==============================================================================
+TEST (StateFileLocation, ReplacesTheExtensionBesideTheLibrary)
+{
+    EXPECT_EQ (getStateFile (File ("/usr/lib/vst/Tattlebox.so")).getFullPathName(), "/usr/lib/vst/Tattlebox.xml");
+    EXPECT_EQ (getStateFile (File ("/usr/lib/vst/Tattlebox")).getFullPathName(), "/usr/lib/vst/Tattlebox.xml");
+    EXPECT_EQ (getStateFile (File ("/usr/lib/vst/a.b.so")).getFullPathName(), "/usr/lib/vst/a.b.xml");
+    EXPECT_EQ (getStateFile (File()), File());
+}
+
+TEST_F (StateFileTest, RoundTripRestoresEveryFlagOptionAndFolder)
+{
+    const File awkwardFolder (String::fromUTF8 ("/srv/Ünïcödé 日本/a&b <c> \"d\" 'e' ]]>"));
+
+    for (bool inverted : { false, true })
+    {
+        SCOPED_TRACE (inverted);
+
+        for (int group = 0; group < numOpCodeGroups; ++group)
+            for (int index = 0; index < TBLogger::getNumOpCodes (group); ++index)
+                TBLogger::setOpCodeEnabled (((index + group) % 3 == 0) != inverted, group, index);
+
+        tbLogger.logParameters = inverted;
+        tbLogger.logReturnParameters = ! inverted;
+        tbLogger.logTime = ! inverted;
+        const auto written = flagsAndOptions();
+
+        ASSERT_TRUE (writeStateFile (pluginFile, awkwardFolder));
+        EXPECT_TRUE (CapturedLines::take().empty());
+
+        tbLogger.initialise ("Tattlebox.so");
+        lastDirectory = File();
+        readStateFile (pluginFile, lastDirectory);
+
+        EXPECT_EQ (flagsAndOptions(), written);
+        EXPECT_EQ (lastDirectory.getFullPathName(), awkwardFolder.getFullPathName());
+    }
+}
+
+TEST_F (StateFileTest, WritingReplacesTheFileInsteadOfOverwritingIt)
+{
+    // A second name for the old file keeps the old content only when the new
+    // document went to a new file that was moved into place.
+    const auto stateFile = getStateFile (pluginFile);
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/old")));
+    const auto oldText = stateFile.loadFileAsString();
+    const auto secondName = folder.getChildFile ("old.xml");
+    ASSERT_EQ (::link (stateFile.getFullPathName().toRawUTF8(), secondName.getFullPathName().toRawUTF8()), 0);
+
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/new")));
+    EXPECT_EQ (secondName.loadFileAsString(), oldText);
+    EXPECT_TRUE (stateFile.loadFileAsString().contains ("/srv/new"));
+    EXPECT_EQ (folder.getNumberOfChildFiles (File::findFilesAndDirectories), 2) << "no temporary file left";
+}
+
+TEST_F (StateFileTest, WrittenDocumentHasTheExpectedShape)
+{
+    TBLogger::setOpCodeEnabled (false, groupDispatcher, 1);
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/audio")));
+
+    const auto text = getStateFile (pluginFile).loadFileAsString();
+    EXPECT_TRUE (text.startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<Tattlebox>")) << text;
+    EXPECT_FALSE (text.contains ("DOCTYPE"));
+
+    const auto root = juce::parseXML (text);
+    ASSERT_NE (root, nullptr);
+    EXPECT_EQ (childNames (*root).joinIntoString (","), "LastDir,Logger");
+    EXPECT_EQ (root->getChildElementAllSubText ("LastDir", {}), "/srv/audio");
+
+    const auto* logger = root->getChildByName ("Logger");
+    ASSERT_NE (logger, nullptr);
+    EXPECT_EQ (childNames (*logger).joinIntoString (","),
+               "vstAEffectFunctions,vstDispatcherOpCodes,vstAudioMasterOpCodes,Parameters");
+
+    for (int group = 0; group < numOpCodeGroups; ++group)
+    {
+        const auto* groupElement = logger->getChildElement (group);
+        ASSERT_EQ (groupElement->getNumChildElements(), TBLogger::getNumOpCodes (group));
+        int index = 0;
+
+        for (auto* opCode : groupElement->getChildIterator())
+        {
+            ASSERT_EQ (opCode->getTagName(), "opCode");
+            ASSERT_EQ (opCode->getNumAttributes(), 3);
+            EXPECT_EQ (opCode->getAttributeName (0) + opCode->getAttributeName (1) + opCode->getAttributeName (2),
+                       "indexnameenabled");
+            EXPECT_EQ (opCode->getAttributeValue (0), String (index));
+            EXPECT_EQ (opCode->getAttributeValue (1), TBLogger::getOpCodeName (group, index));
+            EXPECT_EQ (opCode->getAttributeValue (2), (group == groupDispatcher && index == 1) ? "0" : "1");
+            ++index;
+        }
+    }
+
+    const auto* parameters = logger->getChildByName ("Parameters");
+    ASSERT_EQ (parameters->getNumAttributes(), 3);
+    EXPECT_EQ (parameters->getAttributeName (0) + "=" + parameters->getAttributeValue (0)
+                 + " " + parameters->getAttributeName (1) + "=" + parameters->getAttributeValue (1)
+                 + " " + parameters->getAttributeName (2) + "=" + parameters->getAttributeValue (2),
+               "logParameters=1 logReturnParameters=1 logTime=0");
+}
+
+TEST_F (StateFileTest, NoFileOrAnOversizedOneKeepsTheDefaults)
+{
+    readStateFile (pluginFile, lastDirectory);
+    EXPECT_EQ (flagsAndOptions(), defaults());
+    EXPECT_EQ (lastDirectory, File ("/previous"));
+
+    // Valid, but padded far beyond anything we write.
+    const auto valid = document ("<Logger><Parameters logTime=\"1\"/></Logger>");
+    ASSERT_TRUE (getStateFile (pluginFile).replaceWithText (valid + String::repeatedString (" ", 1 << 20)));
+    readStateFile (pluginFile, lastDirectory);
+    EXPECT_FALSE (tbLogger.logTime);
+
+    ASSERT_TRUE (getStateFile (pluginFile).replaceWithText (valid));
+    readStateFile (pluginFile, lastDirectory);
+    EXPECT_TRUE (tbLogger.logTime);
+}
+
+//==============================================================================
+TEST_F (StateFileTest, EnabledValuesFollowTheIntegerRule)
+{
+    struct Case { const char* attribute; bool before, after; };
+    const Case cases[] = {
+        { "enabled=\"2\"",            false, true  },
+        { "enabled=\"abc\"",          true,  false },
+        { "enabled=\"\"",             true,  false },
+        { "enabled=\"-1\"",           false, false },
+        { "enabled=\"-1\"",           true,  true  },
+        { "",                         false, false },
+        { "enabled=\" +7x\"",         false, true  },
+        { "enabled=\"0x1\"",          true,  false },
+        { "enabled=\"-0\"",           true,  false },
+        { "enabled=\"- 1\"",          true,  false },
+        { "enabled=\"4294967296\"",   false, true  }, // clamped: would wrap to 0
+        { "enabled=\"-4294967296\"",  true,  true  }, // clamped: still negative
+    };
+
+    String groupContent;
+
+    for (int index = 0; index < (int) std::size (cases); ++index)
+    {
+        TBLogger::setOpCodeEnabled (cases[index].before, groupDispatcher, index);
+        groupContent << "<opCode index=\"" << index << "\" " << cases[index].attribute << "/>";
+    }
+
+    read (document ("<Logger><vstDispatcherOpCodes>" + groupContent + "</vstDispatcherOpCodes></Logger>"));
+
+    for (int index = 0; index < (int) std::size (cases); ++index)
+        EXPECT_EQ (TBLogger::isOpCodeEnabled (groupDispatcher, index), cases[index].after)
+            << cases[index].attribute << " " << cases[index].before;
+}
+
+TEST_F (StateFileTest, OpCodesApplyByIndexInDocumentOrder)
+{
+    String manyOpCodes; // more than the group has
+
+    for (int index = 0; index < 300; ++index)
+        manyOpCodes << "<opCode index=\"" << index << "\" enabled=\"0\"/>";
+
+    read (document ("<Logger>"
+                      "<vstAEffectFunctions>"
+                        "<opCode enabled=\"0\"/>"
+                        "<opCode index=\"-1\" enabled=\"0\"/>"
+                        "<opCode index=\"6\" enabled=\"0\"/>"
+                        "<opCode index=\"4294967296\" enabled=\"0\"/>"
+                        "<opCode index=\" 3abc\" enabled=\"0\"/>"
+                        "\r\n  <!-- later wins -->\r\n"
+                        "<opCode index=\"1\" enabled=\"0\"/><opCode index=\"1\" enabled=\"1\"/>"
+                        "<opCode index=\"2\" enabled=\"1\"></opCode><opCode index=\"2\" enabled=\"0\">x</opCode>"
+                        "<notAnOpCode index=\"4\" enabled=\"0\"/>"
+                        "<opCode index=\"5\" INDEX=\"4\" enabled=\"0\" name=\"ignored\" extra=\"1\"/>"
+                      "</vstAEffectFunctions>"
+                      "<vstDispatcherOpCodes><opCode index=\"40\" enabled=\"0\"/></vstDispatcherOpCodes>"
+                      "<vstAudioMasterOpCodes>" + manyOpCodes + "</vstAudioMasterOpCodes>"
+                    "</Logger>"));
+
+    const bool expected[] = { true, true, false, false, true, false };
+
+    for (int index = 0; index < 6; ++index)
+        EXPECT_EQ (TBLogger::isOpCodeEnabled (groupAEffectFunctions, index), expected[index]) << index;
+
+    for (int index = 0; index < 77; ++index)
+        EXPECT_EQ (TBLogger::isOpCodeEnabled (groupDispatcher, index), index != 40) << index;
+
+    for (int index = 0; index < 50; ++index)
+        EXPECT_FALSE (TBLogger::isOpCodeEnabled (groupAudioMaster, index)) << index;
+}
+
+TEST_F (StateFileTest, NamesMatchWithoutRegardToCaseAndTheFirstWins)
+{
+    read (document ("<lastdir>/srv/first</lastdir><LastDir>/srv/second</LastDir>"
+                    "<logger>"
+                      "<VSTDISPATCHEROPCODES><OPCODE INDEX=\"8\" ENABLED=\"0\"/><OpCode Index=\"9\" Enabled=\"0\"/></VSTDISPATCHEROPCODES>"
+                      "<vstDispatcherOpCodes><opCode index=\"10\" enabled=\"0\"/></vstDispatcherOpCodes>"
+                      "<PARAMETERS LOGTIME=\"1\" logparameters=\"0\" LogParameters=\"1\"/>"
+                    "</logger>"
+                    "<Logger><vstAudioMasterOpCodes><opCode index=\"0\" enabled=\"0\"/></vstAudioMasterOpCodes></Logger>",
+                    "SomeoneElsesRoot"));
+
+    EXPECT_FALSE (TBLogger::isOpCodeEnabled (groupDispatcher, 8));
+    EXPECT_FALSE (TBLogger::isOpCodeEnabled (groupDispatcher, 9));
+    EXPECT_TRUE (TBLogger::isOpCodeEnabled (groupDispatcher, 10));
+    EXPECT_TRUE (TBLogger::isOpCodeEnabled (groupAudioMaster, 0));
+    EXPECT_TRUE (tbLogger.logTime);
+    EXPECT_FALSE (tbLogger.logParameters);
+    EXPECT_TRUE (tbLogger.logReturnParameters);
+    EXPECT_EQ (lastDirectory, File ("/srv/first"));
+}
+
+TEST_F (StateFileTest, OptionsKeepTheirValueWhenMissingOrNegative)
+{
+    read (document ("<Logger><Parameters logParameters=\"-1\" logTime=\"5\"/></Logger>"));
+    EXPECT_TRUE (tbLogger.logParameters);
+    EXPECT_TRUE (tbLogger.logReturnParameters);
+    EXPECT_TRUE (tbLogger.logTime);
+
+    read (document ("<Logger><Parameters logParameters=\"0\" logReturnParameters=\"abc\"/></Logger>"));
+    EXPECT_FALSE (tbLogger.logParameters);
+    EXPECT_FALSE (tbLogger.logReturnParameters);
+    EXPECT_TRUE (tbLogger.logTime);
+}
+
+TEST_F (StateFileTest, LastDirIsTakenOnlyWhenItHoldsAnAbsolutePath)
+{
+    struct Case { const char* content; const char* expected; };
+    const Case cases[] = {
+        { "\r\n    /srv/a b/  \r\n", "/srv/a b" },
+        { "/srv/&#26085;&amp;&lt;", "/srv/\xe6\x97\xa5&<" },
+        { "",                        "/previous" },
+        { "  \r\n ",                 "/previous" },
+        { "relative/folder",         "/previous" },
+        { "~/Music",                 "/previous" },
+        { "<sub/>/srv/x",            "/previous" },
+    };
+
+    for (auto& c : cases)
+    {
+        lastDirectory = File ("/previous");
+        read (document (String ("<LastDir>") + c.content + "</LastDir>"));
+        EXPECT_EQ (lastDirectory.getFullPathName(), String::fromUTF8 (c.expected)) << c.content;
+    }
+
+    read (document ("<LastDir/>"));
+    EXPECT_EQ (lastDirectory, File ("/previous"));
+}
+
+TEST_F (StateFileTest, UnreadableDocumentsChangeNothing)
+{
+    // A complete file that changes everything, then every truncation of it.
+    TBLogger::setAllOpCodesEnabled (false);
+    tbLogger.logParameters = false;
+    tbLogger.logTime = true;
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/changed")));
+    const auto full = getStateFile (pluginFile).loadFileAsString();
+    const auto rootEnd = full.indexOf ("</Tattlebox>");
+    ASSERT_GT (rootEnd, 0);
+
+    juce::StringArray broken { "", "not xml", "<Tattlebox><Logger>", "<Tattlebox", String::fromUTF8 ("\xef\xbb\xbf<Tattlebox/>x") };
+
+    for (int length = 0; length < rootEnd; length += 7)
+        broken.add (full.substring (0, length));
+
+    const String changeAll ("<LastDir>/srv/changed</LastDir><Logger><Parameters logTime=\"1\"/></Logger>");
+    const String deep = String::repeatedString ("<a>", 100000) + String::repeatedString ("</a>", 100000);
+    broken.add (document (changeAll + deep));
+    broken.add ("<!DOCTYPE Tattlebox [<!ENTITY e \"1\">]><Tattlebox>" + changeAll + "</Tattlebox>");
+    broken.add (document (changeAll + "<x a=\"&unknown;\"/>"));
+    broken.add (document (changeAll + "&#0;"));
+    broken.add (document (changeAll + "&#x110000;"));
+
+    for (auto& text : broken)
+    {
+        tbLogger.initialise ("Tattlebox.so");
+        lastDirectory = File ("/previous");
+        read (text);
+        EXPECT_EQ (flagsAndOptions(), defaults()) << text.substring (0, 200);
+        EXPECT_EQ (lastDirectory, File ("/previous")) << text.substring (0, 200);
+    }
+
+    tbLogger.initialise ("Tattlebox.so");
+    read (document (changeAll + String::repeatedString ("<a>", 20) + String::repeatedString ("</a>", 20)));
+    EXPECT_TRUE (tbLogger.logTime) << "moderate nesting elsewhere is still read";
+}
+
+//==============================================================================
+int pipeToParent = -1;
+
+void writeToParent (const char* line, std::size_t length)
+{
+    std::string text (line, length);
+    text += '\n';
+    [[maybe_unused]] auto written = ::write (pipeToParent, text.data(), text.size());
+}
+
+// Runs writeStateFile in a child that cannot write into `folder` (root ignores
+// permission bits, so a root child drops to nobody first). Returns the lines
+// the child logged; `succeeded` is writeStateFile's result.
+std::string writeFromUnprivilegedChild (const File& pluginFile, bool& succeeded)
+{
+    int fds[2];
+
+    if (::pipe (fds) != 0)
+        return "pipe failed";
+
+    const auto child = ::fork();
+
+    if (child == 0)
+    {
+        ::close (fds[0]);
+        pipeToParent = fds[1];
+        tbLogger.setLineSink (writeToParent);
+
+        if (::geteuid() == 0 && (::setgid (65534) != 0 || ::setuid (65534) != 0))
+            ::_exit (3);
+
+        ::_exit (writeStateFile (pluginFile, File ("/srv/new")) ? 1 : 0);
+    }
+
+    ::close (fds[1]);
+    std::string lines;
+    char chunk[512];
+
+    for (ssize_t n; (n = ::read (fds[0], chunk, sizeof (chunk))) > 0;)
+        lines.append (chunk, (size_t) n);
+
+    ::close (fds[0]);
+    int status = 0;
+    ::waitpid (child, &status, 0);
+    EXPECT_TRUE (WIFEXITED (status));
+    EXPECT_NE (WEXITSTATUS (status), 3) << "could not drop privileges";
+    succeeded = WEXITSTATUS (status) == 1;
+    return lines;
+}
+
+TEST_F (StateFileTest, ReadOnlyFolderKeepsTheOldFileAndLogsTheFailure)
+{
+    const auto stateFile = getStateFile (pluginFile);
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/old")));
+    juce::MemoryBlock before;
+    ASSERT_TRUE (stateFile.loadFileAsData (before));
+
+    TBLogger::setAllOpCodesEnabled (false); // a write that got through would show
+    ASSERT_EQ (::chmod (folder.getFullPathName().toRawUTF8(), 0555), 0);
+
+    bool succeeded = true;
+    const auto lines = writeFromUnprivilegedChild (pluginFile, succeeded);
+
+    EXPECT_FALSE (succeeded);
+    const auto threadEnd = lines.find (") ");   // the child's own thread identifier
+    EXPECT_EQ (lines.substr (threadEnd == std::string::npos ? 0 : threadEnd + 2),
+               failureLine (stateFile).substr (threadPrefix().size()) + "\n");
+
+    juce::MemoryBlock after;
+    ASSERT_TRUE (stateFile.loadFileAsData (after));
+    EXPECT_TRUE (after == before);
+    EXPECT_EQ (folder.getNumberOfChildFiles (File::findFilesAndDirectories), 1) << "no temporary file left";
+}
+
+TEST_F (StateFileTest, MissingFolderLogsTheFailure)
+{
+    const auto missing = folder.getChildFile ("missing");
+    const auto stateFile = getStateFile (missing.getChildFile ("Tattlebox.so"));
+
+    EXPECT_FALSE (writeStateFile (missing.getChildFile ("Tattlebox.so"), File ("/srv/new")));
+    EXPECT_EQ (CapturedLines::take(), std::vector<std::string> { failureLine (stateFile) });
+    EXPECT_FALSE (missing.exists());
+}
+
+TEST_F (StateFileTest, NoLibraryFileMeansNoStateFile)
+{
+    EXPECT_FALSE (writeStateFile (File(), File ("/srv/new")));
+    EXPECT_EQ (CapturedLines::take(), std::vector<std::string> { failureLine (File()) });
+    readStateFile (File(), lastDirectory);
+    EXPECT_EQ (flagsAndOptions(), defaults());
+}
+} // namespace

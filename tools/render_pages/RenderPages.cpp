@@ -1,0 +1,155 @@
+// render_pages <output folder>: paints each page of the control window, at the
+// window's page size and with counters as a short session would leave them,
+// into PNG files. Needs an X display (scripts/with-display.sh).
+#include "bridge/WrapperEffect.h"
+#include "log/TBLogger.h"
+#include "ui/TBAboutContent.h"
+#include "ui/TBLookAndFeel.h"
+#include "ui/TBVstAEffectComponent.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <cstring>
+#include <iostream>
+
+namespace
+{
+    // The page area inside the window's tabbed container.
+    constexpr int pageWidth = 560, pageHeight = 624;
+    const juce::Colour pageBackground { 0xfff2f2f2 };
+
+    struct Count
+    {
+        int index;
+        std::uint32_t calls;
+        bool enabled = true;
+    };
+
+    void setCounts (int group, std::initializer_list<Count> counts)
+    {
+        for (const auto& c : counts)
+        {
+            opCodeGroups[group].states[c.index].callCount.store (c.calls);
+            TBLogger::setOpCodeEnabled (c.enabled, group, c.index);
+        }
+    }
+
+    std::uint32_t totalOf (int group)
+    {
+        std::uint32_t total = 0;
+        for (int i = 0; i < TBLogger::getNumOpCodes (group); ++i)
+            total += (std::uint32_t) TBLogger::getCallCount (group, i);
+        return total;
+    }
+
+    // A synth, a minute into a session with its editor open.
+    void simulateSession()
+    {
+        TBLogger::setAllOpCodesEnabled (true);
+        setCounts (groupDispatcher, { { 0, 1 }, { 2, 3 }, { 3, 41 }, { 5, 16 }, { 6, 2496 }, { 7, 2496 },
+                                      { 8, 208 }, { 10, 2 }, { 11, 2 }, { 12, 4 }, { 13, 3 }, { 14, 1 },
+                                      { 19, 1207, false }, { 23, 2 }, { 25, 2814 }, { 26, 12 }, { 35, 1 },
+                                      { 45, 1 }, { 47, 1 }, { 48, 1 }, { 49, 1 }, { 51, 17 }, { 53, 0, false },
+                                      { 58, 2 }, { 67, 16 }, { 68, 16 }, { 71, 1 } });
+        setCounts (groupAudioMaster, { { 0, 57 }, { 1, 4 }, { 2, 1 }, { 6, 1 }, { 7, 2814, false },
+                                       { 13, 0 }, { 15, 1 }, { 16, 2 }, { 17, 2 }, { 23, 5628, false },
+                                       { 32, 1 }, { 33, 1 }, { 34, 1 }, { 37, 9 }, { 38, 1 },
+                                       { 42, 6 }, { 43, 19 }, { 44, 19 } });
+        setCounts (groupAEffectFunctions, { { functionDispatcher, totalOf (groupDispatcher) },
+                                            { functionAudioMaster, totalOf (groupAudioMaster) },
+                                            { functionProcess, 0 },
+                                            { functionProcessReplacing, 2814, false },
+                                            { functionSetParameter, 12 },
+                                            { functionGetParameter, 310 } });
+
+        std::memset (&wrapperEffect, 0, sizeof (wrapperEffect));
+        wrapperEffect.magic = kEffectMagic;
+        wrapperEffect.numPrograms = 16;
+        wrapperEffect.numParams = 13;
+        wrapperEffect.numInputs = 0;
+        wrapperEffect.numOutputs = 2;
+        wrapperEffect.flags = 0x331;
+        wrapperEffect.ioRatio = 1.0f;
+        wrapperEffect.object = reinterpret_cast<void*> (std::uintptr_t { 0x55d0c3a2f8e0 });
+        wrapperEffect.uniqueID = 0x54625331; // TbS1
+        wrapperEffect.version = 1100;
+    }
+
+    bool save (const juce::Image& image, const juce::File& file)
+    {
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        juce::PNGImageFormat png;
+        const bool ok = out.openedOk() && png.writeImageToStream (image, out);
+        std::cout << (ok ? "wrote " : "could not write ") << file.getFullPathName() << std::endl;
+        return ok;
+    }
+
+    bool renderPage (juce::Component& page, const juce::File& file)
+    {
+        juce::Image image (juce::Image::ARGB, page.getWidth(), page.getHeight(), true);
+        juce::Graphics g (image);
+        g.fillAll (pageBackground); // the tabbed container paints this behind every page
+        page.paintEntireComponent (g, true);
+        return save (image, file);
+    }
+
+    bool renderOpCodePage (TBVstOpCodeListComponent& page, const juce::File& file)
+    {
+        page.setSize (pageWidth, pageHeight);
+        page.createRows();
+        page.refreshCounters();
+        return renderPage (page, file);
+    }
+
+    // The title bar as the look-and-feel makes it: the minimise button in the close button's place.
+    bool renderTitleBar (const juce::File& file)
+    {
+        struct Window : public juce::DialogWindow
+        {
+            Window() : juce::DialogWindow ("Tattlebox - Synth.so", juce::Colour (0xff6793ae), false, false) {}
+            void closeButtonPressed() override {}
+        };
+
+        TBLookAndFeel lookAndFeel;
+        Window window;
+        window.setLookAndFeel (&lookAndFeel);
+        window.setSize (400, 60);
+        const auto ok = save (window.createComponentSnapshot (window.getLocalBounds()), file);
+        window.setLookAndFeel (nullptr);
+        return ok;
+    }
+}
+
+int main (int argc, char* argv[])
+{
+    if (argc != 2)
+    {
+        std::cerr << "usage: render_pages <output folder>" << std::endl;
+        return 2;
+    }
+
+    juce::ScopedJuceInitialiser_GUI gui;
+    const auto folder = juce::File::getCurrentWorkingDirectory().getChildFile (argv[1]);
+
+    if (! folder.createDirectory())
+    {
+        std::cerr << "cannot create " << folder.getFullPathName() << std::endl;
+        return 1;
+    }
+
+    simulateSession();
+
+    TBVstAEffectComponent aEffectPage;
+    TBVstOpCodeListComponent dispatcherPage (groupDispatcher);
+    TBVstOpCodeListComponent audioMasterPage (groupAudioMaster);
+    TBAboutContent aboutPage;
+    aboutPage.setSize (pageWidth, pageHeight);
+
+    bool ok = renderOpCodePage (aEffectPage, folder.getChildFile ("aeffect.png"));
+    ok = renderOpCodePage (dispatcherPage, folder.getChildFile ("dispatcher.png")) && ok;
+    ok = renderOpCodePage (audioMasterPage, folder.getChildFile ("audiomaster.png")) && ok;
+    ok = renderPage (aboutPage, folder.getChildFile ("about.png")) && ok;
+    ok = renderTitleBar (folder.getChildFile ("titlebar.png")) && ok;
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,46 @@
+// Starts with one input and two outputs and raises numInputs to two on the
+// first resume, telling the host through IOChanged. Processing only ever reads
+// the first input, so a host that kept the old count stays safe; the new count
+// never exceeds numOutputs, so a host that sized its buffers by the larger of
+// the two at start-up stays safe as well.
+#include "TestEffect.h"
+
+namespace
+{
+class IoChangeEffect final : public tp::TestEffect
+{
+public:
+    explicit IoChangeEffect (AudioMasterCallback host) : TestEffect (host, settings()) {}
+
+private:
+    static tp::EffectSettings settings()
+    {
+        tp::EffectSettings s;
+        s.name = "tp_io_change";
+        s.numInputs = 1;
+        s.numOutputs = 2;
+        return s;
+    }
+
+    void onMainsChanged (bool on) override
+    {
+        if (on && effect.numInputs == 1)
+        {
+            effect.numInputs = 2;
+            callHost (tp::audioMasterIOChanged, 0, 0, nullptr, 0.0f);
+        }
+    }
+};
+
+AEffect* create (AudioMasterCallback host)
+{
+    return (new IoChangeEffect (host))->getRecord();
+}
+} // namespace
+
+TP_EXPORT_ENTRY (tpMain, "main");
+TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
+
+// Host thread that loads the plug-in.
+AEffect* tpMain (AudioMasterCallback host) { return create (host); }
+AEffect* tpVstPluginMain (AudioMasterCallback host) { return create (host); }

@@ -1,0 +1,242 @@
+#include "TBContentComponent.h"
+
+#include "TBAboutContent.h"
+#include "TBVstAEffectComponent.h"
+#include "TBVstOpCodeListComponent.h"
+#include "TBImages.h"
+#include "WebPages.h"
+#include "log/TBLogger.h"
+#include "tabs/OldTabbedComponentBasicTab.h"
+
+namespace
+{
+    constexpr int columnX = 10;
+    constexpr int buttonWidth = 180;
+    constexpr int rowHeight = 25;
+    // The column is fitted into the window's 632 pixels: the rows stand 30 apart
+    // and the logo is shown at two thirds of its size, so that the donation
+    // badge below it stays visible and clickable.
+    constexpr int rowStep = 30;
+    constexpr int logoWidth = 120, logoHeight = 90;
+    constexpr int columnCentreX = columnX + buttonWidth / 2;
+
+    const juce::Colour black { 0xff000000 };
+    const juce::Colour buttonColour { 0xffcedbe3 };
+    const juce::Colour buttonOnColour { 0xff25648b };
+
+    const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "About" };
+
+    // The cache decodes each picture once and hands back the same image for every state.
+    juce::Image storedImage (const char* data, int size)
+    {
+        return juce::ImageCache::getFromMemory (data, size);
+    }
+
+    void openPage (const juce::URL& url)
+    {
+        url.launchInDefaultBrowser();
+    }
+}
+
+TBContentComponent::TBContentComponent()
+    : OldTabbedComponent ("TBContentComponent"),
+      timeBase (juce::Time::getCurrentTime())
+{
+    setColours (juce::Colour (0xfff2f2f2), juce::Colour (0xff4d4d4d), juce::Colour (0xff25648b),
+                juce::Colour (0xffcedbe3), juce::Colour (0xffe8e8e8));
+
+    pages[0] = std::make_unique<TBVstAEffectComponent>();
+    pages[1] = std::make_unique<TBVstOpCodeListComponent> (groupDispatcher);
+    pages[2] = std::make_unique<TBVstOpCodeListComponent> (groupAudioMaster);
+    pages[3] = std::make_unique<TBAboutContent>();
+}
+
+TBContentComponent::~TBContentComponent()
+{
+    // Pages first, in index order: the one shown leaves the children as it goes.
+    for (auto& page : pages)
+        page.reset();
+
+    // Then the controls, the last-added first; the tab strip belongs to the base.
+    donateButton.reset();
+    logoButton.reset();
+    logTimeToggle.reset();
+    logReturnParametersToggle.reset();
+    logParametersToggle.reset();
+    helpButton.reset();
+    timeButton.reset();
+    loggingButton.reset();
+    resetCountersButton.reset();
+    inverseAllButton.reset();
+    disableAllButton.reset();
+    enableAllButton.reset();
+}
+
+juce::Component* TBContentComponent::getPage (int index) const noexcept
+{
+    return juce::isPositiveAndBelow (index, numPages) ? pages[(size_t) index].get() : nullptr;
+}
+
+TBVstOpCodeListComponent* TBContentComponent::getOpCodePage (int index) const noexcept
+{
+    if (index == aboutTabIndex)
+        return nullptr;
+
+    return dynamic_cast<TBVstOpCodeListComponent*> (getPage (index));
+}
+
+// Message thread, once, after the window has its final size.
+void TBContentComponent::createControls()
+{
+    for (int i = 0; i < numPages; ++i)
+        addTab (i, new OldTabbedComponentBasicTab (tabNames[i]));
+
+    setTabPosition (tabsAtLeft, 200, 2, 2);
+    setCurrentTab (0);
+
+    auto* lastTab = getTabComponent (getNumTabs() - 1);
+    const int y0 = lastTab->getBottom() + 10;
+    auto& logger = tbLogger;
+
+    enableAllButton = makeTextButton ("Enable All", "Enable logging of all functions and OpCodes", y0);
+    disableAllButton = makeTextButton ("Disable All", "Disable logging of all functions and OpCodes", y0 + rowStep);
+    inverseAllButton = makeTextButton ("Inverse All", "Inverse logging enable/disable state of all functions and OpCodes",
+                                       y0 + 2 * rowStep);
+    resetCountersButton = makeTextButton ("Reset Counters", "Reset the counters of all functions and OpCodes",
+                                          y0 + 3 * rowStep);
+    loggingButton = makeTextButton ("Stop Logging", "Stop logging", y0 + 4 * rowStep);
+    timeButton = makeTextButton ({}, "Click to reset time display and log a time reset event", y0 + 5 * rowStep);
+    timeButton->setName ("TimeButton");
+    helpButton = makeTextButton ("Help...", "View Tattlebox user guide on the Web", y0 + 6 * rowStep);
+
+    logParametersToggle = makeToggle ("Log Parameters",
+                                      "Enable/Disable logging of function parameters and return parameters",
+                                      logger.logParameters, y0 + 7 * rowStep);
+    logReturnParametersToggle = makeToggle ("Log Return Parameters",
+                                            "Enable/Disable logging of function return parameters",
+                                            logger.logReturnParameters, y0 + 8 * rowStep);
+    logTimeToggle = makeToggle ("Log Time", "Enable/Disable logging of the function call time",
+                                logger.logTime, y0 + 9 * rowStep);
+
+    const juce::Rectangle<int> logoBounds (columnCentreX - logoWidth / 2, y0 + 10 * rowStep, logoWidth, logoHeight);
+    logoButton = makeImageButton ("QXLogoButton", storedImage (TBImages::logoImage, TBImages::logoImageSize), 1.0f, 0.75f, 0.5f,
+                                  logoBounds, "Sometimes, do the wrong thing");
+    donateButton = makeImageButton ("QXDonateButton", storedImage (TBImages::donateImage, TBImages::donateImageSize), 0.5f, 0.75f, 1.0f,
+                                    { columnCentreX - 36, logoBounds.getBottom() + 4, 72, 29 },
+                                    "Do the right thing!");
+}
+
+std::unique_ptr<juce::TextButton> TBContentComponent::makeTextButton (const juce::String& text,
+                                                                      const juce::String& tooltip, int y)
+{
+    auto button = std::make_unique<juce::TextButton> (text, tooltip);
+    button->setColour (juce::TextButton::textColourOffId, black);
+    button->setColour (juce::TextButton::textColourOnId, black);
+    button->setColour (juce::TextButton::buttonColourId, buttonColour);
+    button->setColour (juce::TextButton::buttonOnColourId, buttonOnColour);
+    button->setBounds (columnX, y, buttonWidth, rowHeight);
+    addAndMakeVisible (*button);
+    button->addListener (this);
+    return button;
+}
+
+std::unique_ptr<juce::ToggleButton> TBContentComponent::makeToggle (const juce::String& text,
+                                                                    const juce::String& tooltip, bool state, int y)
+{
+    auto toggle = std::make_unique<juce::ToggleButton> (text);
+    toggle->setBounds (columnX, y, 0, rowHeight);
+    toggle->setTooltip (tooltip);
+    toggle->setToggleState (state, juce::dontSendNotification);
+    toggle->changeWidthToFitText();
+    addAndMakeVisible (*toggle);
+    toggle->addListener (this);
+    return toggle;
+}
+
+std::unique_ptr<juce::ImageButton> TBContentComponent::makeImageButton (const juce::String& name,
+                                                                        const juce::Image& image,
+                                                                        float normalOpacity, float overOpacity,
+                                                                        float downOpacity, juce::Rectangle<int> bounds,
+                                                                        const juce::String& tooltip)
+{
+    const juce::Colour transparent (0x00000000);
+
+    auto button = std::make_unique<juce::ImageButton> (name);
+    addAndMakeVisible (*button);
+    button->setImages (true, true, true,
+                       image, normalOpacity, transparent,
+                       image, overOpacity, transparent,
+                       image, downOpacity, transparent,
+                       0.5f);
+    button->setBounds (bounds);
+    button->setTooltip (tooltip);
+    button->addListener (this);
+    return button;
+}
+
+// Message thread, every 50 ms from the window's timer.
+void TBContentComponent::tick()
+{
+    if (auto* page = getOpCodePage (getCurrentTabIndex()))
+        page->refreshCounters();
+
+    if (timeButton != nullptr)
+        timeButton->setButtonText ((juce::Time::getCurrentTime() - timeBase).getDescription());
+}
+
+// Message thread, at the end of every setCurrentTab.
+void TBContentComponent::currentTabChanged (int newIndex, bool alreadyCurrent, const juce::ModifierKeys&)
+{
+    if (alreadyCurrent || getPage (newIndex) == nullptr)
+        return;
+
+    setContentComponent (getPage (newIndex));
+
+    if (auto* page = getOpCodePage (newIndex))
+        page->createRows();
+}
+
+void TBContentComponent::repaintCurrentPage()
+{
+    if (auto* page = getPage (getCurrentTabIndex()))
+        page->repaint();
+}
+
+void TBContentComponent::toggleLogging()
+{
+    const bool nowOn = ! tbLogger.loggingOn;
+    tbLogger.loggingOn = nowOn;
+
+    const juce::String text (nowOn ? "Stop Logging" : "Start Logging");
+    loggingButton->setTooltip (nowOn ? "Stop logging" : "Start logging");
+    loggingButton->setButtonText (text);
+    loggingButton->setName (text);
+}
+
+void TBContentComponent::resetTime()
+{
+    const auto now = juce::Time::getCurrentTime();
+    const auto line = "Tattlebox timer reset after " + (now - timeBase).getDescription();
+    tbLogger.logLine (line.toRawUTF8());
+    timeBase = now;
+}
+
+// Message thread, from every control of the command column.
+void TBContentComponent::buttonClicked (juce::Button* button)
+{
+    if (button == nullptr)
+        return;
+
+    if (button == enableAllButton.get())            { TBLogger::setAllOpCodesEnabled (true); repaintCurrentPage(); }
+    else if (button == disableAllButton.get())      { TBLogger::setAllOpCodesEnabled (false); repaintCurrentPage(); }
+    else if (button == inverseAllButton.get())      { TBLogger::toggleAllOpCodesEnabled(); repaintCurrentPage(); }
+    else if (button == resetCountersButton.get())   { TBLogger::resetAllCallCounts(); repaintCurrentPage(); }
+    else if (button == loggingButton.get())         toggleLogging();
+    else if (button == timeButton.get())            resetTime();
+    else if (button == helpButton.get())            openPage (WebPages::getUserGuide());
+    else if (button == logParametersToggle.get())   tbLogger.logParameters = button->getToggleState();
+    else if (button == logReturnParametersToggle.get()) tbLogger.logReturnParameters = button->getToggleState();
+    else if (button == logTimeToggle.get())         tbLogger.logTime = button->getToggleState();
+    else if (button == logoButton.get())            openPage (WebPages::getMakerPage());
+    else if (button == donateButton.get())          openPage (WebPages::getDonationPage());
+}

@@ -1,0 +1,65 @@
+// TBContentComponent: the control window's content. Four tabs down the left
+// (the AEffect record and functions, dispatcher opcodes, host-callback opcodes,
+// about) and, below them, the command column.
+#pragma once
+
+#include "tabs/OldTabbedComponent.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <array>
+#include <memory>
+
+class TBVstOpCodeListComponent;
+
+class TBContentComponent : public OldTabbedComponent,
+                           public juce::Button::Listener
+{
+public:
+    // Message thread, for all of these.
+    TBContentComponent();
+    ~TBContentComponent() override;
+
+    void createControls();
+    void tick();
+
+    void currentTabChanged (int newIndex, bool alreadyCurrent, const juce::ModifierKeys& modifiers) override;
+    void buttonClicked (juce::Button* button) override;
+
+    static constexpr int numPages = 4;
+    static constexpr int aboutTabIndex = 3;
+
+    juce::Component* getPage (int index) const noexcept;
+
+    // The controls, in the order they are created.
+    std::unique_ptr<juce::TextButton> enableAllButton;
+    std::unique_ptr<juce::TextButton> disableAllButton;
+    std::unique_ptr<juce::TextButton> inverseAllButton;
+    std::unique_ptr<juce::TextButton> resetCountersButton;
+    std::unique_ptr<juce::TextButton> loggingButton;
+    std::unique_ptr<juce::TextButton> timeButton;
+    std::unique_ptr<juce::TextButton> helpButton;
+    std::unique_ptr<juce::ToggleButton> logParametersToggle;
+    std::unique_ptr<juce::ToggleButton> logReturnParametersToggle;
+    std::unique_ptr<juce::ToggleButton> logTimeToggle;
+    std::unique_ptr<juce::ImageButton> logoButton;
+    std::unique_ptr<juce::ImageButton> donateButton;
+
+private:
+    std::unique_ptr<juce::TextButton> makeTextButton (const juce::String& text, const juce::String& tooltip, int y);
+    std::unique_ptr<juce::ToggleButton> makeToggle (const juce::String& text, const juce::String& tooltip,
+                                                    bool state, int y);
+    std::unique_ptr<juce::ImageButton> makeImageButton (const juce::String& name, const juce::Image& image,
+                                                        float normalOpacity, float overOpacity, float downOpacity,
+                                                        juce::Rectangle<int> bounds, const juce::String& tooltip);
+    void repaintCurrentPage();
+    void toggleLogging();
+    void resetTime();
+    TBVstOpCodeListComponent* getOpCodePage (int index) const noexcept;
+
+    std::array<std::unique_ptr<juce::Component>, numPages> pages;
+    juce::Time timeBase;
+    juce::TooltipWindow tooltipWindow { nullptr, 700 };
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBContentComponent)
+};

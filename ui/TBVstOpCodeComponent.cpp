@@ -1,0 +1,78 @@
+#include "TBVstOpCodeComponent.h"
+
+#include "log/TBLogger.h"
+
+namespace
+{
+    const juce::Colour backgroundColour { 0xfff2f2f2 };
+    const juce::Colour hoverColour { 0xffe5e2da };
+    const juce::Colour separatorColour { 0xffe0e0e0 };
+    const juce::Colour tickOnColour { 0xffe5b780 };
+    const juce::Colour tickOffColour { 0xfffdf1d4 };
+    const juce::Colour tickOutlineColour { 0xfff3dbb0 };
+    const juce::Colour activeTextColour { 0xff000000 };
+    const juce::Colour idleTextColour { 0xff8b8b8b };
+}
+
+TBVstOpCodeComponent::TBVstOpCodeComponent (int groupToShow, int indexToShow)
+    : juce::Component ("TBVstOpCodeComponent"),
+      group (groupToShow),
+      index (indexToShow)
+{
+    // The hover background follows the pointer.
+    setRepaintsOnMouseActivity (true);
+}
+
+TBVstOpCodeComponent::~TBVstOpCodeComponent() = default;
+
+void TBVstOpCodeComponent::mouseDown (const juce::MouseEvent&)
+{
+    TBLogger::setOpCodeEnabled (! TBLogger::isOpCodeEnabled (group, index), group, index);
+    repaint();
+}
+
+void TBVstOpCodeComponent::refreshCounter()
+{
+    const auto count = TBLogger::getCallCount (group, index);
+
+    if (count == shownCount)
+        return;
+
+    // From zero the name changes colour too; otherwise only the digits move.
+    if (shownCount == 0)
+        repaint();
+    else
+        repaint (getCounterRefreshArea());
+
+    // Updated now, so that a paint still pending is not requested again next tick.
+    shownCount = count;
+}
+
+void TBVstOpCodeComponent::paint (juce::Graphics& g)
+{
+    const auto count = TBLogger::getCallCount (group, index);
+    shownCount = count;
+
+    const auto width = getWidth();
+    const auto height = getHeight();
+
+    g.setColour (isMouseOver() ? hoverColour : backgroundColour);
+    g.fillRect (1, 1, width - 2, height - 2);
+
+    // Whole pixels: a 1-pixel line centred on the pixel row's top edge would smear over two rows.
+    g.setColour (separatorColour);
+    g.drawHorizontalLine (height - 1, 0.0f, (float) width);
+
+    g.setColour (TBLogger::isOpCodeEnabled (group, index) ? tickOnColour : tickOffColour);
+    g.fillRect (juce::Rectangle<float> (3.0f, 4.0f, 8.0f, 8.0f));
+    g.setColour (tickOutlineColour);
+    g.drawRect (juce::Rectangle<float> (2.0f, 3.0f, 10.0f, 10.0f), 1.0f);
+
+    g.setColour (count != 0 ? activeTextColour : idleTextColour);
+    g.setFont (juce::Font (15.0f, juce::Font::plain));
+    g.drawText (TBLogger::getOpCodeName (group, index), 14, 0, 280, 16, juce::Justification::centredLeft, true);
+
+    // Counts past 2^31 read as negative: no digits then.
+    if (count > 0)
+        g.drawFittedText (juce::String (count), 222, 0, 56, 16, juce::Justification::centredRight, 1);
+}

@@ -1,0 +1,80 @@
+#include "TBWindow.h"
+
+#include "TBContentComponent.h"
+#include "log/TBLogger.h"
+
+namespace
+{
+    constexpr int titleBarPixels = 28;
+    constexpr int borderPixels = 3;
+}
+
+TBWindow::TBWindow()
+    : juce::DialogWindow ("Tattlebox - " + tbLogger.getName(), juce::Colour (0xff6793ae), false)
+{
+    setTitleBarHeight (titleBarPixels);
+
+    // Installing the look-and-feel makes the window ask it for its one title-bar
+    // button, which is our minimise button (see lookAndFeelChanged).
+    setLookAndFeel (&lookAndFeel);
+
+    setContentOwned (new TBContentComponent(), false);
+    centreWithSize (windowWidth, windowHeight);
+    getContent()->createControls();
+    setVisible (true);
+}
+
+TBWindow::~TBWindow()
+{
+    // No tick may reach the content once its deletion has begun.
+    stopTimer();
+    clearContentComponent();
+    setLookAndFeel (nullptr);
+}
+
+TBContentComponent* TBWindow::getContent() const noexcept
+{
+    return dynamic_cast<TBContentComponent*> (getContentComponent());
+}
+
+juce::BorderSize<int> TBWindow::getBorderThickness()
+{
+    return juce::BorderSize<int> (borderPixels);
+}
+
+// Message thread. The window makes its title-bar button anew whenever its
+// look-and-feel or its place on the desktop changes, and gives it Alt+F4 each
+// time: that shortcut must press nothing here.
+void TBWindow::lookAndFeelChanged()
+{
+    juce::DialogWindow::lookAndFeelChanged();
+
+    auto* button = getCloseButton();
+
+    if (button != nullptr && button == lookAndFeel.minimizeButton.getComponent())
+    {
+        button->clearShortcuts();
+        button->addListener (this);
+    }
+}
+
+// Message thread: the platform's close request. The window is not closable.
+void TBWindow::userTriedToCloseWindow() {}
+
+// Message thread: reached only through the title-bar button, which minimises.
+void TBWindow::closeButtonPressed() {}
+
+// Message thread.
+void TBWindow::buttonClicked (juce::Button* button)
+{
+    if (button != nullptr && button == lookAndFeel.minimizeButton.getComponent())
+        if (auto* peer = getPeer())
+            peer->setMinimised (true);
+}
+
+// Message thread, every 50 ms.
+void TBWindow::timerCallback()
+{
+    if (auto* content = getContent())
+        content->tick();
+}

@@ -1,0 +1,30 @@
+// The product's web pages. The user guide is a local HTML page installed beside
+// the Tattlebox library; the product's, the maker's and the donation pages are
+// anchors in it, so no address can go dead.
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+namespace WebPages
+{
+    // The guide's file name, beside the library.
+    inline constexpr const char* guideFileName = "Tattlebox.html";
+
+    // Any thread: the guide beside the binary that contains JUCE (the plug-in library when hosted).
+    juce::File getGuideFile();
+
+    // Any thread.
+    juce::URL getUserGuide();
+    juce::URL getProductPage();
+    juce::URL getMakerPage();
+    juce::URL getDonationPage();
+
+    // Any thread: the pages of a guide at a given place.
+    juce::URL getUserGuide (const juce::File& guide);
+    juce::URL getProductPage (const juce::File& guide);
+    juce::URL getMakerPage (const juce::File& guide);
+    juce::URL getDonationPage (const juce::File& guide);
+
+    // Any thread: the address as a link shows it, everything after "scheme://".
+    juce::String withoutScheme (const juce::URL& url);
+}
