@@ -2,6 +2,7 @@
 # `make demo` runs a real host on a real plug-in through Tattlebox.
 # Each target first installs the Debian packages it needs.
 
+MAKEFLAGS  += --no-print-directory
 BUILD      ?= build
 JOBS       ?= $(shell nproc)
 CMAKE_ARGS ?=
@@ -50,8 +51,8 @@ fuzz: deps
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	@cmake --build build-fuzz -j $(JOBS) --target fuzz_state_file fuzz_call_format
 	@mkdir -p build-fuzz/corpus/state build-fuzz/corpus/format
-	./build-fuzz/fuzz/fuzz_state_file -max_total_time=$(FUZZ_SECONDS) -max_len=65536 build-fuzz/corpus/state fuzz/seeds/state
-	./build-fuzz/fuzz/fuzz_call_format -max_total_time=$(FUZZ_SECONDS) -max_len=65536 build-fuzz/corpus/format
+	./build-fuzz/fuzz/fuzz_state_file -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/state fuzz/seeds/state
+	./build-fuzz/fuzz/fuzz_call_format -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/format
 
 demo: build
 	@sh scripts/with-display.sh sh scripts/demo.sh $(BUILD)

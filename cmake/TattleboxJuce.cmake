@@ -27,10 +27,17 @@ else()
     if(TB_FST_FIXED STREQUAL TB_FST_TEXT)
         message(FATAL_ERROR "fst.h no longer has the flexible speakers[] array; review the fix")
     endif()
-    file(WRITE ${TB_VST2_DIR}/pluginterfaces/vst2.x/fst.h "${TB_FST_FIXED}")
-    foreach(h aeffect.h aeffectx.h)
-        file(WRITE ${TB_VST2_DIR}/pluginterfaces/vst2.x/${h}
-             "#pragma once\n#define FST2VST 1\n#include \"fst.h\"\n")
+    # Written through configure_file, which leaves an unchanged file alone, so
+    # that a new configure does not rebuild JUCE's plug-in host.
+    file(WRITE ${CMAKE_BINARY_DIR}/vst2headers.tmp/fst.h "${TB_FST_FIXED}")
+    file(WRITE ${CMAKE_BINARY_DIR}/vst2headers.tmp/aeffect.h
+         "#pragma once\n#define FST2VST 1\n#include \"fst.h\"\n")
+    foreach(h fst.h aeffect.h aeffectx.h)
+        set(source ${CMAKE_BINARY_DIR}/vst2headers.tmp/${h})
+        if(h STREQUAL "aeffectx.h")
+            set(source ${CMAKE_BINARY_DIR}/vst2headers.tmp/aeffect.h)
+        endif()
+        configure_file(${source} ${TB_VST2_DIR}/pluginterfaces/vst2.x/${h} COPYONLY)
     endforeach()
     target_include_directories(tb_juce PUBLIC ${TB_VST2_DIR})
 

@@ -36,7 +36,8 @@ constexpr int maxAttributesLookedAt = 64;
 // way as this scan does, and whose nesting stays within maxElementDepth.
 // Rejects what well-formed XML does not allow and what we never write: a
 // document type, entities other than the five predefined ones and character
-// references, markup inside tags, a gap after '<'. Iterative, linear time.
+// references, processing instructions inside elements, markup inside tags, a
+// gap after '<'. Iterative, linear time.
 class DocumentScreen
 {
 public:
@@ -249,7 +250,11 @@ private:
 
         if (startsWith ("<!--"))       return skipPast (4, "-->");
         if (startsWith ("<![CDATA["))  return skipPast (9, "]]>");
-        if (startsWith ("<?"))         return skipPast (2, "?>");
+
+        // The parser loops for ever on a processing instruction followed by
+        // text, and we never write one inside an element.
+        if (startsWith ("<?"))
+            return false;
 
         if (startsWith ("</"))
         {

@@ -27,9 +27,36 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-echo "== tbhost --blocks 4 $build/Tattlebox.so"
+# With a display, the session holds the plug-in's editor open for a moment, and
+# a picture of Tattlebox's control window is taken meanwhile.
+hold=""
+shot=""
+if [ -n "$DISPLAY" ] && command -v xdotool >/dev/null && command -v import >/dev/null; then
+    hold="--editor 1500"
+    mkdir -p "$build/screens"
+    shot="$build/screens/demo-window.png"
+    (
+        for _ in $(seq 2400); do
+            id=$(xdotool search --onlyvisible --name '^Tattlebox - ' 2>/dev/null | head -n 1)
+            [ -n "$id" ] && break
+            sleep 0.05
+        done
+        [ -n "$id" ] || exit 0
+        sleep 0.7
+        xdotool windowraise "$id" 2>/dev/null
+        sleep 0.2
+        import -window "$id" "$shot" 2>/dev/null
+    ) &
+    shooter=$!
+fi
+
+echo "== tbhost --blocks 4 $hold $build/Tattlebox.so"
 status=0
-"$build/tbhost" --blocks 4 "$build/Tattlebox.so" >"$work/summary" 2>"$work/stderr" || status=$?
+"$build/tbhost" --blocks 4 $hold "$build/Tattlebox.so" >"$work/summary" 2>"$work/stderr" || status=$?
+if [ -n "$shot" ]; then
+    kill "$shooter" 2>/dev/null || true
+    wait "$shooter" 2>/dev/null || true
+fi
 
 # Tattlebox's lines are those with its "(thread) name:" prefix; the rest is the host's own chatter.
 grep -E '^([0-9:.]+ )?\([0-9A-F]+\) ' "$work/stderr" >"$work/log" || true
@@ -53,4 +80,5 @@ echo
 echo "== tbhost summary (exit status $status)"
 cat "$work/summary"
 [ -s "$build/Tattlebox.xml" ] && echo "== State file: $build/Tattlebox.xml"
+[ -n "$shot" ] && [ -s "$shot" ] && echo "== Control window picture: $shot"
 exit $status

@@ -9,7 +9,7 @@ libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
 libfreetype-dev libfontconfig1-dev libasound2-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
-xvfb xauth openbox xdotool x11-utils imagemagick fonts-dejavu-core
+xvfb xauth openbox xdotool wmctrl x11-utils imagemagick fonts-dejavu-core
 dpf-plugins-vst lsp-plugins-vst
 valgrind binutils
 "
