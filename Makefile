@@ -11,7 +11,9 @@ FUZZ_SECONDS ?= 300
 export CCACHE_NOHASHDIR := 1
 export CCACHE_BASEDIR := $(CURDIR)
 
-.PHONY: all deps configure build test test-sanitizers test-asan test-tsan bench fuzz demo sweep install clean
+SCREENS = $(BUILD)/screens
+
+.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep install clean
 
 all: build
 
@@ -53,6 +55,13 @@ fuzz: deps
 	@mkdir -p build-fuzz/corpus/state build-fuzz/corpus/format
 	./build-fuzz/fuzz/fuzz_state_file -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/state fuzz/seeds/state
 	./build-fuzz/fuzz/fuzz_call_format -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/format
+
+# Pictures of the tab widget and of every page, for a look before a release.
+screens: build
+	@mkdir -p $(SCREENS)
+	@sh scripts/with-display.sh $(BUILD)/tools/render_tabs/render_tabs $(SCREENS)
+	@sh scripts/with-display.sh $(BUILD)/tools/render_pages/render_pages $(SCREENS)
+	@ls $(SCREENS)
 
 demo: build
 	@sh scripts/with-display.sh sh scripts/demo.sh $(BUILD)

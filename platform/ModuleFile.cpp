@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 
 void* getModuleHandle (const void* addressInModule) noexcept
@@ -12,6 +13,16 @@ void* getModuleHandle (const void* addressInModule) noexcept
         return nullptr;
 
     return info.dli_fbase;
+}
+
+namespace
+{
+    // A path is bytes to the system: one that is not valid UTF-8 must not reach
+    // JUCE's UTF-8 reader, which runs past the end of such text.
+    juce::String fromSystemBytes (const char* text)
+    {
+        return juce::String::createStringFromData (text, (int) std::strlen (text));
+    }
 }
 
 juce::File getModuleFile (const void* addressInModule)
@@ -25,7 +36,7 @@ juce::File getModuleFile (const void* addressInModule)
     char resolved[PATH_MAX];
 
     if (realpath (info.dli_fname, resolved) != nullptr)
-        return juce::File (juce::CharPointer_UTF8 (resolved));
+        return juce::File (fromSystemBytes (resolved));
 
-    return juce::File::getCurrentWorkingDirectory().getChildFile (juce::CharPointer_UTF8 (info.dli_fname));
+    return juce::File::getCurrentWorkingDirectory().getChildFile (fromSystemBytes (info.dli_fname));
 }

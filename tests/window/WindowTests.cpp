@@ -5,6 +5,7 @@
 #include "ui/TBVstOpCodeComponent.h"
 #include "ui/TBVstOpCodeListComponent.h"
 #include "ui/TBWindow.h"
+#include "log/StateFile.h"
 #include "log/TBLogger.h"
 
 #include <gtest/gtest.h>
@@ -115,8 +116,9 @@ TEST_F (ContentTest, OpensOnTheAEffectPageAndCreatesOtherRowsOnFirstSelection)
 
 TEST_F (ContentTest, ControlsStandInTheColumnBelowTheTabs)
 {
-    tbLogger.logParameters = false;
-    tbLogger.logTime = true;
+    juce::File lastDirectory;
+    readStateDocument ("<Tattlebox><Logger><Parameters logParameters=\"0\" logTime=\"1\"/></Logger></Tattlebox>",
+                       lastDirectory);
     auto content = makeContent();
 
     const int y0 = 198;
