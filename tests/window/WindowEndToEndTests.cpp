@@ -189,6 +189,12 @@ namespace
         return pixels (window, counterX, pageY + row * rowHeight, counterWidth, rowHeight);
     }
 
+    // The row's tick square, which changes colour with the entry's flag.
+    std::string tickPixels (const std::string& window, int row)
+    {
+        return pixels (window, pageX + 3, pageY + row * rowHeight + 4, 8, 8);
+    }
+
     void click (const std::string& window, int x, int y)
     {
         std::system (("xdotool mousemove --window " + window + " " + std::to_string (x) + " " + std::to_string (y)
@@ -232,7 +238,9 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     EXPECT_EQ (countOf (host.log(), ":processReplacing("), 20);
 
     // A click on the row stops that function's lines; the counter goes on.
+    const auto enabledTick = tickPixels (window, processReplacingRow);
     click (window, pageX + 100, pageY + processReplacingRow * rowHeight + 8);
+    ASSERT_TRUE (waitUntil ([&] { return tickPixels (window, processReplacingRow) != enabledTick; }, 3000));
     const auto counted = counterPixels (window, processReplacingRow);
     ASSERT_TRUE (host.send ("process 5"));
     EXPECT_EQ (countOf (host.log(), ":processReplacing("), 20);
@@ -240,7 +248,9 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
 
     // "Disable All" silences every call line while the counters still count.
     const int callLinesBefore = countOf (host.log(), ":eff");
+    const auto dispatcherTick = tickPixels (window, dispatcherRow);
     click (window, columnX + 90, firstButtonY + buttonStep + 12);
+    ASSERT_TRUE (waitUntil ([&] { return tickPixels (window, dispatcherRow) != dispatcherTick; }, 3000));
     const auto dispatcherCount = counterPixels (window, dispatcherRow);
     ASSERT_TRUE (host.send ("dispatch 53"));
     ASSERT_TRUE (host.send ("dispatch 53"));
