@@ -11,6 +11,7 @@
 #include "../platform/XErrorGuard.h"
 
 #include <cstring>
+#include <utility>
 
 // The logger is 101; the library's load line (103) needs this state already built.
 BridgeState bridge __attribute__ ((init_priority (102)));
@@ -51,6 +52,11 @@ namespace
 
     void startUp()
     {
+        // A host that unloads the library without Close must not pull the code
+        // from under the message thread: the library holds itself until shut-down.
+        if (bridge.selfReference == nullptr)
+            bridge.selfReference = holdModule (reinterpret_cast<const void*> (&findPluginFile));
+
         bridge.messageThread.start(); // the framework comes up on that thread
         findPluginFile();
         tbLogger.initialise (bridge.pluginFile.getFileName());
@@ -215,6 +221,7 @@ void shutDown()
     closeControlWindow();
     unloadTarget();
     bridge.messageThread.stop(); // the framework shuts down on its own thread
+    releaseModule (std::exchange (bridge.selfReference, nullptr));
 }
 
 AEffect* tattleboxMain (AudioMasterCallback hostCallback)

@@ -27,6 +27,7 @@ struct BridgeState
     std::atomic<AEffect*> targetEffect { nullptr }; // non-null while a target is hosted; read by the thunks
     std::unique_ptr<TBWindow> controlWindow;  // created and deleted on the message thread
     MessageThread messageThread;               // runs the framework between start-up and shut-down
+    void* selfReference = nullptr;             // keeps this library mapped while the message thread runs
 
     // Set from the start of main until shut-down has finished: a second main
     // in this time is refused, also while the first is still starting or closing.

@@ -40,3 +40,20 @@ juce::File getModuleFile (const void* addressInModule)
 
     return juce::File::getCurrentWorkingDirectory().getChildFile (fromSystemBytes (info.dli_fname));
 }
+
+void* holdModule (const void* addressInModule) noexcept
+{
+    Dl_info info {};
+
+    if (dladdr (addressInModule, &info) == 0 || info.dli_fname == nullptr)
+        return nullptr;
+
+    // The library is loaded already: this only counts one more user of it.
+    return dlopen (info.dli_fname, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD);
+}
+
+void releaseModule (void* handle) noexcept
+{
+    if (handle != nullptr)
+        dlclose (handle);
+}

@@ -332,3 +332,13 @@ void OldTabbedComponent::buildOutline (juce::Rectangle<int> page)
     outlineStroke.clear();
     juce::PathStrokeType (outlineThickness).createStrokedPath (outlineStroke, outlinePath);
 }
+
+void OldTabbedComponent::paintOutline (juce::Graphics& g, const juce::Component& child) const
+{
+    const auto origin = child.getLocalPoint (this, juce::Point<float>());
+    const auto toChild = juce::AffineTransform::translation (origin.x, origin.y);
+    g.setColour (backgroundColour);
+    g.fillPath (outlinePath, toChild);
+    g.setColour (outlineColour);
+    g.fillPath (outlineStroke, toChild);
+}

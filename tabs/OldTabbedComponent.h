@@ -49,6 +49,10 @@ public:
     // Message thread.
     void resized() override;
 
+    // Message thread: fills the outline (page fill and line) into a child's
+    // graphics context, mapped from this container's coordinates to the child's.
+    void paintOutline (juce::Graphics& g, const juce::Component& child) const;
+
 protected:
     void updateTabStrip();
 

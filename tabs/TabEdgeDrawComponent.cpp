@@ -9,10 +9,5 @@ void TabEdgeDrawComponent::paint (juce::Graphics& g)
     if (owner == nullptr)
         return;
 
-    const auto ownerOrigin = getLocalPoint (owner, juce::Point<float>());
-    const auto toHere = juce::AffineTransform::translation (ownerOrigin.x, ownerOrigin.y);
-    g.setColour (owner->backgroundColour);
-    g.fillPath (owner->outlinePath, toHere);
-    g.setColour (owner->outlineColour);
-    g.fillPath (owner->outlineStroke, toHere);
+    owner->paintOutline (g, *this);
 }

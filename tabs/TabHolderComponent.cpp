@@ -62,12 +62,7 @@ void TabHolderComponent::paint (juce::Graphics& g)
 
     // The outline is kept in the owner's coordinates; it covers the inner ends of the
     // back tabs and draws the front tab.
-    const auto ownerOrigin = getLocalPoint (owner, juce::Point<float>());
-    const auto toHere = juce::AffineTransform::translation (ownerOrigin.x, ownerOrigin.y);
-    g.setColour (owner->backgroundColour);
-    g.fillPath (owner->outlinePath, toHere);
-    g.setColour (owner->outlineColour);
-    g.fillPath (owner->outlineStroke, toHere);
+    owner->paintOutline (g, *this);
 }
 
 void TabHolderComponent::paintBackTab (juce::Graphics& g, const OldTabbedComponent& owner,

@@ -428,6 +428,14 @@ TEST (TattleboxBridge, HostExitingWithoutCloseEndsCleanly)
     EXPECT_EQ (run.log.back(), fs::path (probe).filename().string() + ":DLL_PROCESS_DETACH") << describe (run);
 }
 
+TEST (TattleboxBridge, HostUnloadingWithoutCloseLeavesTheLibraryInPlace)
+{
+    Sandbox box;
+    box.answer ({ probe });
+    const auto run = box.rawHost ("unload " + shellQuoted (box.plugin));
+    EXPECT_EQ (run.status, 0) << describe (run);
+}
+
 TEST (TattleboxBridge, HundredCyclesLeaveNoThreadNoLeakAndUnload)
 {
     Sandbox box;

@@ -298,6 +298,27 @@ namespace
             dispatch (wrapper, 0); // effOpen
     }
 
+    // A host that unloads the library without Close: the library keeps itself
+    // loaded, so that its message thread and window go on safely.
+    void runUnloadWithoutClose (const char* tattlebox)
+    {
+        const auto tattleboxPath = realPath (tattlebox);
+
+        {
+            Plugin plugin (tattlebox);
+            auto* wrapper = plugin.entry (hostCallback);
+            check (wrapper != nullptr, "main");
+
+            if (wrapper != nullptr)
+                dispatch (wrapper, 0); // effOpen
+
+            dlclose (plugin.library);
+        }
+
+        usleep (500 * 1000);
+        check (isMapped (tattleboxPath), "still loaded after the host's dlclose");
+    }
+
     // Many main/Close cycles: no thread left behind, no heap growth, the library unloads.
     void runCycles (const char* tattlebox, const char* targetPath, int cycles)
     {
@@ -363,6 +384,7 @@ int main (int argc, char** argv)
     else if (scenario == "failures" && argc > 3)  runFailures (tattlebox, std::atoi (argv[3]));
     else if (scenario == "state")                 runProcessState (tattlebox);
     else if (scenario == "noclose")               runNoClose (tattlebox);
+    else if (scenario == "unload")                runUnloadWithoutClose (tattlebox);
     else if (scenario == "cycles" && argc > 4)    runCycles (tattlebox, argv[4], std::atoi (argv[3]));
     else
         return 2;
