@@ -120,7 +120,16 @@ private:
 
 } // namespace tp
 
+#ifdef _WIN32
+// Windows: the build writes each library's .def file from its TP_EXPORT_ENTRY
+// lines, mapping the exported names onto these functions; an assembler name
+// would get in the way of 32-bit symbol decoration.
+ #define TP_EXPORT_ENTRY(function, symbol) extern "C" AEffect* function (AudioMasterCallback)
+ #define TP_VISIBLE
+#else
 // Exports a plug-in entry under an exact symbol name (neither C++ nor the
 // compiler's idea of "main" may get in the way).
-#define TP_EXPORT_ENTRY(function, symbol) \
+ #define TP_EXPORT_ENTRY(function, symbol) \
     extern "C" __attribute__ ((visibility ("default"))) AEffect* function (AudioMasterCallback) __asm__ (symbol)
+ #define TP_VISIBLE __attribute__ ((visibility ("default")))
+#endif

@@ -1,7 +1,7 @@
 // A library with no plug-in entry at all.
 #include "TestEffect.h"
 
-extern "C" __attribute__ ((visibility ("default"))) int tpNotAnEntry()
+extern "C" TP_VISIBLE int tpNotAnEntry()
 {
     return 0;
 }

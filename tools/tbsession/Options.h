@@ -1,0 +1,26 @@
+// tbsession's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tbsession
+{
+
+struct Options
+{
+    int blocks = 16;
+    int pumpMilliseconds = 50;
+    bool twice = false;
+    std::string dumpFile;     // empty: no dump
+    std::string debugLogFile; // empty: no capture (Windows only)
+    std::string plugin;
+};
+
+// Main thread. Returns nothing and sets error when the command line is unusable.
+std::optional<Options> parseOptions (const std::vector<std::string>& args, std::string& error);
+
+extern const char* const usageText;
+
+} // namespace tbsession
