@@ -5,10 +5,9 @@
 #include "WrapperEffect.h"
 #include "../log/StateFile.h"
 #include "../log/TBLogger.h"
+#include "../platform/FileDialog.h"
 #include "../platform/ModuleFile.h"
 #include "../platform/PluginLibrary.h"
-#include "../platform/ProcessState.h"
-#include "../platform/XErrorGuard.h"
 
 #include <cstring>
 #include <utility>
@@ -65,40 +64,10 @@ namespace
         readStateFile (bridge.pluginFile, bridge.lastDirectory);
     }
 
-    // Runs the dialog on the message thread and waits for the user. Default File when cancelled.
     juce::File chooseTargetFile()
     {
         const auto title = bridge.pluginFile.getFileNameWithoutExtension() + " - Please select the plugin to log...";
-        ScopedProcessState processState;
-        std::unique_ptr<juce::FileChooser> chooser;
-        juce::File chosen;
-        juce::WaitableEvent done;
-
-        auto launched = false;
-
-        bridge.messageThread.callAndWait ([&]
-        {
-            // Without zenity or kdialog the framework draws its own dialog,
-            // which cannot work (and crashes) without a display: that counts as cancelled.
-            if (! juce::FileChooser::isPlatformDialogAvailable() && ! XErrorGuard::isDisplayOpen())
-                return;
-
-            launched = true;
-            chooser = std::make_unique<juce::FileChooser> (title, bridge.lastDirectory, pluginLibraryPattern);
-            chooser->launchAsync (juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
-                                  [&] (const juce::FileChooser& finished)
-                                  {
-                                      chosen = finished.getResult();
-                                      processState.restore();
-                                      done.signal();
-                                  });
-        });
-
-        if (launched)
-            done.wait();
-
-        bridge.messageThread.callAndWait ([&] { chooser.reset(); });
-        return chosen;
+        return choosePluginFile (bridge.messageThread, title, bridge.lastDirectory);
     }
 
     VstPluginMainProc openTargetLibrary()

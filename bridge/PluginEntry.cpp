@@ -1,9 +1,10 @@
-// The library's exports: the VST 2 entry under both names hosts look for.
-// Built into Tattlebox.so itself; the version script hides everything else.
+// The library's VST 2 entry. Built into the plug-in library itself; the
+// platform layer gives it its second name, "main".
 #include "Bridge.h"
+#include "../platform/PluginExport.h"
 
 // Host thread that loads the plug-in.
-extern "C" __attribute__ ((visibility ("default"))) AEffect* VSTPluginMain (AudioMasterCallback hostCallback)
+TB_PLUGIN_EXPORT AEffect* VSTPluginMain (AudioMasterCallback hostCallback)
 {
     try
     {
@@ -15,6 +16,4 @@ extern "C" __attribute__ ((visibility ("default"))) AEffect* VSTPluginMain (Audi
     }
 }
 
-// The same function under the name "main" (C++ reserves that name for the program's own).
-extern "C" __attribute__ ((visibility ("default"), alias ("VSTPluginMain")))
-AEffect* tattleboxVstMain (AudioMasterCallback hostCallback) asm ("main");
+TB_PLUGIN_SECOND_NAME (VSTPluginMain)

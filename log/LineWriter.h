@@ -145,10 +145,9 @@ public:
         if (exponent >= 0)
         {
             // A whole number below 2^128: no fraction to round.
-            const auto whole = static_cast<unsigned __int128> (mantissa) << exponent;
             start = end - 7;
             std::memcpy (start, ".000000", 7);
-            start = formatUnsigned (start, whole);
+            start = formatShifted (start, mantissa, exponent);
         }
         else
         {
@@ -230,17 +229,51 @@ private:
         return p;
     }
 
+    // The decimal digits of mantissa * 2^exponent (below 2^128), written
+    // backwards ending at `end`; returns the first. 32-bit words, so that
+    // compilers without a 128-bit integer (32-bit targets) build it too.
+    static char* formatShifted (char* end, std::uint32_t mantissa, int exponent) noexcept
+    {
+        std::uint32_t words[5] = {}; // most significant first
+        const int wordShift = exponent / 32;
+        const auto shifted = static_cast<std::uint64_t> (mantissa) << (exponent % 32); // below 2^56
+        words[4 - wordShift] = static_cast<std::uint32_t> (shifted);
+        words[3 - wordShift] = static_cast<std::uint32_t> (shifted >> 32);
+
+        char* p = end;
+        bool more;
+
+        do
+        {
+            std::uint64_t remainder = 0;
+            more = false;
+
+            for (auto& word : words)
+            {
+                const auto current = (remainder << 32) | word;
+                word = static_cast<std::uint32_t> (current / 10);
+                remainder = current % 10;
+                more = more || word != 0;
+            }
+
+            *--p = static_cast<char> ('0' + static_cast<int> (remainder));
+        }
+        while (more);
+
+        return p;
+    }
+
     // mantissa * 10^6 / 2^shift, rounded to nearest, ties to even.
     static std::uint64_t roundedMicros (std::uint32_t mantissa, int shift) noexcept
     {
-        const auto scaled = static_cast<unsigned __int128> (mantissa) * 1000000u; // below 2^44
+        const auto scaled = static_cast<std::uint64_t> (mantissa) * 1000000u; // below 2^44
 
-        if (shift > 64)
-            return 0; // below half a millionth
+        if (shift > 44)
+            return 0; // below half a millionth: scaled < 2^44 <= half
 
         const auto quotient = scaled >> shift;
         const auto remainder = scaled - (quotient << shift);
-        const auto half = static_cast<unsigned __int128> (1) << (shift - 1);
+        const auto half = static_cast<std::uint64_t> (1) << (shift - 1);
         const bool roundUp = remainder > half || (remainder == half && (quotient & 1) != 0);
 
         return static_cast<std::uint64_t> (quotient) + (roundUp ? 1 : 0);

@@ -1,6 +1,7 @@
-// The GUI framework's message thread. On Linux nothing pumps a plug-in's
-// windows, so the framework runs on a thread of Tattlebox's own, started by
-// start-up and stopped by shut-down; other threads hand it work and wait.
+// The GUI framework's message thread, from start-up to shut-down. On Linux
+// nothing pumps a plug-in's windows, so the framework runs on a thread of
+// Tattlebox's own; on Windows it is the host's thread that calls the entry,
+// which the host pumps. Other threads hand it work and wait.
 #pragma once
 
 #include <juce_core/juce_core.h>
@@ -14,14 +15,14 @@ public:
     MessageThread() = default;
     ~MessageThread();
 
-    // Start-up thread: starts the thread, which brings the framework up on
-    // itself before start() returns.
+    // Start-up thread: brings the framework up on the message thread before returning.
     void start();
 
-    // Shut-down thread: the thread shuts the framework down and ends; waits for it.
+    // Shut-down thread: shuts the framework down on the message thread and waits for it.
     void stop();
 
-    bool isRunning() const noexcept { return thread.joinable(); }
+    // Any thread.
+    bool isRunning() const noexcept;
 
     // Any thread but the message thread: runs fn there and waits for it.
     // Runs fn directly on the message thread itself; false when not running.
@@ -30,9 +31,17 @@ public:
     // Any thread: queues fn for the message thread; false when not running.
     bool post (std::function<void()> fn);
 
+    // Any thread: whether the caller is the message thread.
+    bool isThisTheMessageThread() const noexcept;
+
 private:
+   #if defined (_WIN32)
+    std::atomic<std::thread::id> owner {};
+    std::atomic<bool> running { false };
+   #else
     std::thread thread;
     juce::WaitableEvent wakeUpPosted;
+   #endif
 
     MessageThread (const MessageThread&) = delete;
     MessageThread& operator= (const MessageThread&) = delete;

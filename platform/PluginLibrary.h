@@ -8,7 +8,11 @@
 #include <memory>
 
 // The file-dialog pattern of this platform's plug-in libraries.
+#if defined (_WIN32)
+constexpr const char* pluginLibraryPattern = "*.dll";
+#else
 constexpr const char* pluginLibraryPattern = "*.so";
+#endif
 
 // Any thread. Null when the library does not load (a failure raised inside counts as one).
 std::unique_ptr<juce::DynamicLibrary> loadPluginLibrary (const juce::File& file);

@@ -5,6 +5,7 @@
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
 #include "bridge/Bridge.h"
 #include "platform/MessageThread.h"
+#include "platform/linux/XErrorGuard.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -1,7 +1,7 @@
 // The library's load and unload lines. Built into Tattlebox.so itself (not a
 // static library), so that the linker cannot drop it.
-#include "ModuleFile.h"
-#include "../bridge/Bridge.h"
+#include "../ModuleFile.h"
+#include "../../bridge/Bridge.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "ModuleFile.h"
+#include "../ModuleFile.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "DebugOutput.h"
+#include "../DebugOutput.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "MessageThread.h"
+#include "../MessageThread.h"
 #include "XErrorGuard.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -60,7 +60,7 @@ void MessageThread::stop()
     if (! isRunning())
         return;
 
-    if (thread.get_id() == std::this_thread::get_id())
+    if (isThisTheMessageThread())
     {
         // Cannot join itself; only a message callback could get here.
         jassertfalse;
@@ -73,6 +73,16 @@ void MessageThread::stop()
     thread.join();
 }
 
+bool MessageThread::isRunning() const noexcept
+{
+    return thread.joinable();
+}
+
+bool MessageThread::isThisTheMessageThread() const noexcept
+{
+    return thread.get_id() == std::this_thread::get_id();
+}
+
 bool MessageThread::post (std::function<void()> fn)
 {
     return isRunning() && juce::MessageManager::callAsync (std::move (fn));
@@ -83,7 +93,7 @@ bool MessageThread::callAndWait (std::function<void()> fn)
     if (! isRunning())
         return false;
 
-    if (thread.get_id() == std::this_thread::get_id())
+    if (isThisTheMessageThread())
     {
         fn();
         return true;
