@@ -13,7 +13,8 @@ export CCACHE_BASEDIR := $(CURDIR)
 
 SCREENS = $(BUILD)/screens
 
-.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep install clean
+.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep install clean \
+        windows windows-i686
 
 all: build
 
@@ -74,5 +75,22 @@ install: build
 	@cp $(BUILD)/Tattlebox.so $(BUILD)/Tattlebox.html $(HOME)/.vst/
 	@echo "Installed $(HOME)/.vst/Tattlebox.so"
 
+# Windows cross builds with mingw-w64: Tattlebox.dll in build-win64 (64-bit)
+# or build-win32 (32-bit, build only). scripts/win-deps.sh first installs the
+# cross packages and builds libpng and libjpeg-turbo for the target.
+WINDEPS = build-windeps
+define windows_build
+	@sh scripts/win-deps.sh $(1) $(WINDEPS)/$(1)
+	@cmake -S . -B $(2) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$(1).cmake \
+	    -DTB_WINDEPS_PREFIX=$(CURDIR)/$(WINDEPS)/$(1) >/dev/null
+	@cmake --build $(2) -j $(JOBS)
+endef
+
+windows:
+	$(call windows_build,x86_64,build-win64)
+
+windows-i686:
+	$(call windows_build,i686,build-win32)
+
 clean:
-	rm -rf build build-asan build-tsan build-bench build-fuzz
+	rm -rf build build-asan build-tsan build-bench build-fuzz build-win64 build-win32 $(WINDEPS)

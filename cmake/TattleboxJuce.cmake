@@ -14,6 +14,8 @@ add_library(tb_juce STATIC)
 
 if(TB_LOG_ONLY)
     target_link_libraries(tb_juce PRIVATE juce::juce_core)
+elseif(WIN32)
+    include(TattleboxJuceWindows)
 else()
     # JUCE's VST 2 host (tools/tbhost) wants Steinberg's header names; Debian's
     # fst supplies them, with one fault mended here at build time: fst declares
