@@ -27,8 +27,15 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# Where wine is installed, the Windows build is tested under it as well.
 test: build
 	@sh scripts/with-display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@if command -v wine >/dev/null 2>&1; then \
+	    $(MAKE) windows && \
+	    sh scripts/with-display.sh ctest --test-dir build-win64 --output-on-failure; \
+	else \
+	    echo "wine is not installed: the Windows build is not tested (sh scripts/deps.sh windows installs it)"; \
+	fi
 
 # The call log on its own, under AddressSanitizer+UBSan and under ThreadSanitizer.
 test-sanitizers: test-asan test-tsan
@@ -82,7 +89,7 @@ WINDEPS = build-windeps
 define windows_build
 	@sh scripts/win-deps.sh $(1) $(WINDEPS)/$(1)
 	@cmake -S . -B $(2) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-$(1).cmake \
-	    -DTB_WINDEPS_PREFIX=$(CURDIR)/$(WINDEPS)/$(1) >/dev/null
+	    -DTB_WINDEPS_PREFIX=$(CURDIR)/$(WINDEPS)/$(1) -DTB_LINUX_BUILD=$(CURDIR)/$(BUILD) >/dev/null
 	@cmake --build $(2) -j $(JOBS)
 endef
 

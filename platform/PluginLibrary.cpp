@@ -20,9 +20,19 @@ std::unique_ptr<juce::DynamicLibrary> loadPluginLibrary (const juce::File& file)
     return {};
 }
 
+namespace
+{
+   #if defined (_WIN32)
+    constexpr const char* entryNames[] = { "main" };
+   #else
+    // Linux plug-ins often export their entry only under the second name.
+    constexpr const char* entryNames[] = { "main", "VSTPluginMain" };
+   #endif
+}
+
 VstPluginMainProc findPluginEntry (juce::DynamicLibrary& library) noexcept
 {
-    for (auto* name : { "main", "VSTPluginMain" })
+    for (auto* name : entryNames)
         if (auto* entry = library.getFunction (name))
             return reinterpret_cast<VstPluginMainProc> (entry);
 

@@ -17,7 +17,7 @@ constexpr const char* pluginLibraryPattern = "*.so";
 // Any thread. Null when the library does not load (a failure raised inside counts as one).
 std::unique_ptr<juce::DynamicLibrary> loadPluginLibrary (const juce::File& file);
 
-// Any thread. The entry exported as "main", else as "VSTPluginMain"; null where neither is.
+// Any thread. The entry exported as "main" (on Linux, else as "VSTPluginMain"); null where none is.
 VstPluginMainProc findPluginEntry (juce::DynamicLibrary& library) noexcept;
 
 // Any thread. Frees the library; false when there was none.

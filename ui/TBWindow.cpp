@@ -77,4 +77,10 @@ void TBWindow::timerCallback()
 {
     if (auto* content = getContent())
         content->tick();
+
+    // The framework's Windows peer hands repaints to the system only at the
+    // display's vertical blank, which Wine on a virtual display never reports:
+    // the counters would stand still. Hand over what this tick changed now.
+    if (auto* peer = getPeer())
+        peer->performAnyPendingRepaintsNow();
 }

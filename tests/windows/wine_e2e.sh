@@ -1,0 +1,273 @@
+#!/bin/bash
+# End-to-end tests of Tattlebox.dll under Wine, headless: tbsession.exe loads
+# a copy of Tattlebox.dll, the real Windows file dialog is answered with
+# xdotool, and every debug-output line is captured whole.
+#   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
+# TEST: prefix, session, failures, crossplatform, window. Needs an X display
+# (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
+set -u
+
+TEST=$1
+WINBUILD=$(realpath "$2")
+LINUXBUILD=$(realpath "$3")
+WORK=$WINBUILD/wine-e2e/$TEST
+SCREENS=$LINUXBUILD/screens
+PLUGINS=$WINBUILD/testplugins
+TITLE="Tattlebox - Please select the plugin to log..."
+
+export WINEPREFIX=$WINBUILD/wineprefix
+export WINEDEBUG=-all
+# No Mono or Gecko installer prompts in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+check() { # check NAME COMMAND...: passes when the command succeeds
+    local name=$1; shift
+    if "$@"; then pass "$name"; else fail "$name"; fi
+}
+
+# The Windows name Wine gives a Linux path (drive Z: is the root).
+winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+
+has_line() { grep -qxF -- "$2" "$1"; }
+
+# The lines of FILE after the "(thread) name:" prefix.
+texts() { sed -E 's/^\([0-9A-F]+\) [^:]*://' "$1"; }
+
+# The texts in FILE contain the given texts in this order, one after another.
+in_order() {
+    local file=$1; shift
+    local expected; expected=$(printf '%s\n' "$@")
+    texts "$file" | grep -vE '^DLL_THREAD_(ATTACH|DETACH)$' | grep -xF -A$(($# - 1)) -- "$1" | head -n $# \
+        | diff -q - <(printf '%s\n' "$expected") >/dev/null
+}
+
+# Answers the next file dialog: a path (or a bare file name) typed into it,
+# or CANCEL. Runs in the background beside the host.
+answer_dialog() {
+    local answer=$1 window
+    window=$(timeout 60 xdotool search --sync --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1)
+    if [ -z "$window" ]; then
+        echo "no dialog appeared" >&2
+        return 1
+    fi
+    sleep 0.5
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    if [ "$answer" = CANCEL ]; then
+        xdotool key --clearmodifiers Escape
+    else
+        xdotool type --delay 10 -- "$answer"
+        sleep 0.2
+        xdotool key --clearmodifiers Return
+    fi
+    # Gone once the answer is taken.
+    for _ in $(seq 100); do
+        xdotool search --name "^${TITLE//./\\.}\$" >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    echo "the dialog stayed open" >&2
+    return 1
+}
+
+# run_host DIR ANSWER... -- TBSESSION_OPTIONS...: tbsession.exe on DIR's copy
+# of Tattlebox.dll, one dialog answer per ANSWER. Sets $status; the host's
+# output is DIR/stdout, Tattlebox's lines DIR/debug.log.
+run_host() {
+    local dir=$1; shift
+    local answers=()
+    while [ $# -gt 0 ] && [ "$1" != -- ]; do answers+=("$1"); shift; done
+    shift
+    (
+        for a in "${answers[@]}"; do answer_dialog "$a" || exit 1; done
+    ) 2>"$dir/answers.err" &
+    local answerer=$!
+    timeout 120 wine "$WINBUILD/tbsession.exe" --debug-log "$(winpath "$dir/debug.log")" "$@" \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    if ! wait $answerer; then
+        fail "dialog answered ($(cat "$dir/answers.err"))"
+    fi
+}
+
+# A fresh folder with a copy of Tattlebox.dll (its state file goes beside it).
+fresh_dir() {
+    local dir=$WORK/$1
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    cp "$WINBUILD/Tattlebox.dll" "$dir/"
+    echo "$dir"
+}
+
+test_prefix() {
+    # A prefix of our own, made once: about 11 s. Unmanaged windows: without
+    # that, every window close waits for a window manager's answer.
+    if [ ! -f "$WINEPREFIX/.tattlebox-ready" ]; then
+        rm -rf "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1
+        wineserver -w
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+        wineserver -w
+        touch "$WINEPREFIX/.tattlebox-ready"
+    fi
+    check "wine prefix" test -f "$WINEPREFIX/system.reg"
+    check "Tattlebox.dll exports only main and VSTPluginMain" \
+        test "$(x86_64-w64-mingw32-objdump -p "$WINBUILD/Tattlebox.dll" \
+                | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | sed -nE 's/^\s*\[ *[0-9]+\] //p' | sort | tr '\n' ' ')" \
+             = "VSTPluginMain main "
+    local imports
+    imports=$(x86_64-w64-mingw32-objdump -p "$WINBUILD/Tattlebox.dll" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+    check "Tattlebox.dll needs no runtime DLLs ($imports)" \
+        bash -c "! grep -qiE 'libstdc|libgcc|libwinpthread|zlib|libpng|jpeg' <<<'$imports'"
+}
+
+# A whole session through Tattlebox, the dialog answered with a full path;
+# then two more starts in one process, answered with the file name alone,
+# which only works where the dialog opens in the folder chosen before.
+test_session() {
+    local dir direct
+    dir=$(fresh_dir session)
+    direct=$WORK/direct
+    mkdir -p "$direct"
+
+    timeout 60 wine "$WINBUILD/tbsession.exe" --pump-ms 0 --dump-audio "$(winpath "$direct/audio.raw")" \
+        "$(winpath "$PLUGINS/tp_basic.dll")" >"$direct/stdout" 2>"$direct/stderr"
+    check "direct session" test $? -eq 0
+
+    run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --dump-audio "$(winpath "$dir/audio.raw")"
+    check "session through Tattlebox ($status)" test "$status" -eq 0
+    check "host sees what it sees without Tattlebox" cmp -s "$dir/stdout" "$direct/stdout"
+    check "audio bit for bit as without Tattlebox" cmp -s "$dir/audio.raw" "$direct/audio.raw"
+
+    local log=$dir/debug.log tb pb
+    tb=$(winpath "$dir/Tattlebox.dll")
+    pb=$(winpath "$PLUGINS/tp_basic.dll")
+    check "first line: process attach, empty name" bash -c "head -n 1 '$log' | grep -qxE '\([0-9A-F]+\) :DLL_PROCESS_ATTACH'"
+    check "banner with the library's Windows path" bash -c "texts() { sed -E 's/^\([0-9A-F]+\) [^:]*://' \"\$1\"; }; texts '$log' | grep -qxF 'Tattlebox - $tb'"
+    check "target loaded by its Windows path, under its name" grep -qE "^\([0-9A-F]+\) tp_basic\.dll:Loaded ${pb//\\/\\\\}\$" "$log"
+    check "thread attach lines" grep -qE '^\([0-9A-F]+\) [^:]*:DLL_THREAD_ATTACH$' "$log"
+    check "the session's calls" in_order "$log" "effMainsChanged state=0 " "effClose "
+    check "Close is logged, then the target is unloaded" in_order "$log" "effClose " "Unloaded $pb"
+    check "last line: process detach" bash -c "tail -n 1 '$log' | grep -qE ':DLL_PROCESS_DETACH$'"
+    check "thread ids are upper-case hex" bash -c "! grep -qvE '^\([0-9A-F]+\) ' '$log'"
+    check "state file beside Tattlebox.dll" test -f "$dir/Tattlebox.xml"
+    check "state file keeps the chosen folder" grep -qF "$(winpath "$PLUGINS")" "$dir/Tattlebox.xml"
+
+    # Start-up again, twice in one process: the dialog opens where the last file was chosen.
+    local again
+    again=$WORK/session-again
+    rm -rf "$again"
+    cp -r "$dir" "$again"
+    rm -f "$again/debug.log"
+    run_host "$again" tp_basic.dll tp_no_replacing.dll -- --twice --pump-ms 20
+    check "two starts answered with bare file names ($status)" test "$status" -eq 0
+    check "first start loads from the remembered folder" grep -qF "Loaded $pb" "$again/debug.log"
+    check "second start loads from the same folder" grep -qF "Loaded $(winpath "$PLUGINS/tp_no_replacing.dll")" "$again/debug.log"
+    check "one process attach for both starts" test "$(grep -c ':DLL_PROCESS_ATTACH$' "$again/debug.log")" -eq 1
+}
+
+# The failure rows: each outcome's lines in order, main returning null, and the state file written.
+test_failures() {
+    local dir
+    expect_failure() { # NAME ANSWER EXPECTED-TEXT...
+        local name=$1 answer=$2; shift 2
+        dir=$(fresh_dir "failure-$name")
+        run_host "$dir" "$answer" -- --pump-ms 0
+        check "$name: main returns null (status $status)" grep -qF "main returned null" "$dir/stderr"
+        check "$name: lines" in_order "$dir/debug.log" "$@"
+        check "$name: state file written" test -f "$dir/Tattlebox.xml"
+    }
+
+    expect_failure cancelled CANCEL "No plugin was selected"
+
+    local notlib
+    notlib=$WORK/not-a-library.dll
+    mkdir -p "$WORK"
+    echo "plain text" >"$notlib"
+    local p
+    p=$(winpath "$notlib")
+    expect_failure not-a-library "$p" "Failed to load $p" "Failed to get VST main function" "Unloaded $p"
+
+    p=$(winpath "$PLUGINS/tp_no_entry.dll")
+    expect_failure no-entry "$p" "Loaded $p" "Failed to get VST main function" "Unloaded $p"
+    # Windows looks for "main" only.
+    p=$(winpath "$PLUGINS/tp_vstpluginmain_only.dll")
+    expect_failure vstpluginmain-only "$p" "Loaded $p" "Failed to get VST main function" "Unloaded $p"
+    p=$(winpath "$PLUGINS/tp_null_record.dll")
+    expect_failure null-record "$p" "Loaded $p" "Unloaded $p"
+    p=$(winpath "$PLUGINS/tp_wrong_magic.dll")
+    expect_failure wrong-magic "$p" "Loaded $p" "Wrong Magic, probably not a VST plugin" "Unloaded $p"
+    check "the state file of a cancelled dialog names the folder it opened in" grep -qiE '<LastDir>[A-Z]:\\.*Documents</LastDir>' \
+        "$WORK/failure-cancelled/Tattlebox.xml"
+}
+
+# Platform texts, thread ids, pointers, paths and the date made alike; the
+# Windows-only thread attach lines left out.
+normalise() {
+    grep -vE '^\([0-9A-F]+\) [^:]*:DLL_THREAD_(ATTACH|DETACH)$' "$1" \
+        | sed -E -e 's/^\([0-9A-F]+\) /(T) /' \
+                 -e 's/\.(so|dll)\b/.LIB/g' \
+                 -e 's/[0-9A-F]{16}/POINTER/g' \
+                 -e 's/:(Tattlebox - |Loaded |Unloaded |Failed to load ).*/:\1PATH/' \
+                 -e 's/:[0-9]{1,2} [A-Z][a-z]{2} [0-9]{4} [0-9]{1,2}:[0-9]{2}:[0-9]{2} [ap]m$/:DATE/'
+}
+
+# One scripted session on both platforms: the same lines, the same audio.
+test_crossplatform() {
+    local dir linux
+    dir=$(fresh_dir crossplatform)
+    run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --pump-ms 0 --dump-audio "$(winpath "$dir/audio.raw")"
+    check "Windows session ($status)" test "$status" -eq 0
+
+    linux=$WORK/linux
+    rm -rf "$linux"
+    mkdir -p "$linux"
+    cp "$LINUXBUILD/Tattlebox.so" "$linux/"
+    PATH=$LINUXBUILD/fakebin:$PATH TB_ZENITY_ANSWER=$LINUXBUILD/testplugins/tp_basic.so \
+        timeout 60 "$LINUXBUILD/tbsession" --dump-audio "$linux/audio.raw" "$linux/Tattlebox.so" \
+        >"$linux/stdout" 2>"$linux/debug.log"
+    check "Linux session ($?)" grep -qx "session done" "$linux/stdout"
+
+    normalise "$dir/debug.log" >"$dir/normalised.log"
+    normalise "$linux/debug.log" >"$linux/normalised.log"
+    if diff -u "$linux/normalised.log" "$dir/normalised.log" >"$WORK/lines.diff"; then
+        pass "log lines identical on Linux and Windows ($(wc -l <"$dir/normalised.log") lines)"
+    else
+        fail "log lines differ between Linux and Windows:"
+        head -n 40 "$WORK/lines.diff"
+    fi
+    check "host output identical on both" cmp -s "$dir/stdout" "$linux/stdout"
+    check "audio identical on both" cmp -s "$dir/audio.raw" "$linux/audio.raw"
+}
+
+# The control window under Wine, photographed while the host pumps.
+test_window() {
+    local dir
+    dir=$(fresh_dir window)
+    mkdir -p "$SCREENS"
+    rm -f "$SCREENS/control-window-wine.png"
+    (
+        window=$(timeout 60 xdotool search --sync --name '^Tattlebox - tp_basic\.dll$' 2>/dev/null | head -n 1)
+        [ -n "$window" ] || exit 1
+        sleep 1.5
+        import -window "$window" "$SCREENS/control-window-wine.png"
+    ) 2>/dev/null &
+    local shooter=$!
+    run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --pump-ms 400
+    wait $shooter
+    check "session with the window open ($status)" test "$status" -eq 0
+    check "screenshot $SCREENS/control-window-wine.png" test -s "$SCREENS/control-window-wine.png"
+    local size
+    size=$(identify -format '%wx%h' "$SCREENS/control-window-wine.png" 2>/dev/null)
+    check "control window is 774x666 ($size)" test "$size" = 774x666
+}
+
+mkdir -p "$WORK"
+"test_$TEST"
+wineserver -w 2>/dev/null
+if [ $failures -ne 0 ]; then
+    echo "$failures check(s) failed; files under $WORK"
+    exit 1
+fi
