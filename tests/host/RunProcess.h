@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -31,6 +32,15 @@ inline std::string readFile (const std::filesystem::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// A raw float32 file (an audio dump) as samples.
+inline std::vector<float> readFloats (const std::filesystem::path& file)
+{
+    const auto bytes = readFile (file);
+    std::vector<float> samples (bytes.size() / sizeof (float));
+    std::memcpy (samples.data(), bytes.data(), samples.size() * sizeof (float));
+    return samples;
 }
 
 // A fresh folder under the system's temporary folder, removed with the object.

@@ -19,14 +19,6 @@ std::string plugin (const std::string& name)
     return (buildDir / "testplugins" / (name + ".so")).string();
 }
 
-std::vector<float> readFloats (const std::filesystem::path& file)
-{
-    const auto bytes = readFile (file);
-    std::vector<float> samples (bytes.size() / sizeof (float));
-    std::memcpy (samples.data(), bytes.data(), samples.size() * sizeof (float));
-    return samples;
-}
-
 // What a unity-gain plug-in must give back: block after block, in each block
 // output channel after channel, output c carrying input c % inputs.
 std::vector<float> expectedUnityOutput (int inputs, int outputs, int blocks, int blockSize, double rate)

@@ -21,14 +21,6 @@ std::string plugin (const std::string& name)
     return (buildDir / "testplugins" / (name + ".so")).string();
 }
 
-std::vector<float> readFloats (const std::filesystem::path& file)
-{
-    const auto bytes = readFile (file);
-    std::vector<float> samples (bytes.size() / sizeof (float));
-    std::memcpy (samples.data(), bytes.data(), samples.size() * sizeof (float));
-    return samples;
-}
-
 // Block after block, output channel after channel: output c carries input
 // c % readInputs times gains[c], 512 samples a block at 44100 Hz.
 std::vector<float> expectedOutput (int readInputs, const std::vector<float>& gains, int blocks)

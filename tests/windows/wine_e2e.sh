@@ -3,7 +3,7 @@
 # a copy of Tattlebox.dll, the real Windows file dialog is answered with
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
-# TEST: prefix, session, failures, crossplatform, window. Needs an X display
+# TEST: prefix, session, widepath, failures, crossplatform, window. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -55,6 +55,11 @@ answer_dialog() {
         return 1
     fi
     sleep 0.5
+    # A picture of the first dialog of a run where one is asked for (title, folder, "*.dll").
+    if [ -n "${DIALOG_PICTURE:-}" ]; then
+        import -window "$window" "$DIALOG_PICTURE" 2>/dev/null
+        DIALOG_PICTURE=
+    fi
     xdotool windowfocus --sync "$window" 2>/dev/null
     if [ "$answer" = CANCEL ]; then
         xdotool key --clearmodifiers Escape
@@ -136,8 +141,11 @@ test_session() {
         "$(winpath "$PLUGINS/tp_basic.dll")" >"$direct/stdout" 2>"$direct/stderr"
     check "direct session" test $? -eq 0
 
-    run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --dump-audio "$(winpath "$dir/audio.raw")"
+    mkdir -p "$SCREENS"
+    DIALOG_PICTURE=$SCREENS/file-dialog-wine.png run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- \
+        --dump-audio "$(winpath "$dir/audio.raw")"
     check "session through Tattlebox ($status)" test "$status" -eq 0
+    check "picture of the dialog" test -s "$SCREENS/file-dialog-wine.png"
     check "host sees what it sees without Tattlebox" cmp -s "$dir/stdout" "$direct/stdout"
     check "audio bit for bit as without Tattlebox" cmp -s "$dir/audio.raw" "$direct/audio.raw"
 
@@ -166,6 +174,26 @@ test_session() {
     check "first start loads from the remembered folder" grep -qF "Loaded $pb" "$again/debug.log"
     check "second start loads from the same folder" grep -qF "Loaded $(winpath "$PLUGINS/tp_no_replacing.dll")" "$again/debug.log"
     check "one process attach for both starts" test "$(grep -c ':DLL_PROCESS_ATTACH$' "$again/debug.log")" -eq 1
+}
+
+# A library in a folder whose name lies outside the ANSI code page still
+# finds itself: banner, state file and no write failure.
+test_widepath() {
+    local dir=$WORK/Ωμέγα
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    cp "$WINBUILD/Tattlebox.dll" "$dir/"
+    rm -f "$WORK/debug.log"
+    answer_dialog "$(winpath "$PLUGINS/tp_basic.dll")" 2>"$WORK/answers.err" &
+    local answerer=$!
+    (cd "$dir" && timeout 120 wine "$WINBUILD/tbsession.exe" --pump-ms 0 --debug-log "$(winpath "$WORK/debug.log")" \
+        Tattlebox.dll >"$WORK/stdout" 2>"$WORK/stderr")
+    status=$?
+    wait $answerer || fail "dialog answered ($(cat "$WORK/answers.err"))"
+    check "session from the wide-named folder ($status)" test "$status" -eq 0
+    check "banner names the folder as it is" grep -qF "Tattlebox - $(winpath "$dir/Tattlebox.dll")" "$WORK/debug.log"
+    check "state file in the wide-named folder" test -f "$dir/Tattlebox.xml"
+    check "no write failure" bash -c "! grep -q 'Failed to write logger state' '$WORK/debug.log'"
 }
 
 # The failure rows: each outcome's lines in order, main returning null, and the state file written.

@@ -37,11 +37,13 @@ std::string lastErrorText (DWORD code)
 
 PluginLibrary::PluginLibrary (const std::string& path)
 {
-    // Absolute and with backslashes, so that LoadLibrary never searches for it.
+    // Absolute and with backslashes, so that LoadLibrary never searches for
+    // it; wide, so that a relative name in a folder whose name lies outside
+    // the ANSI code page still loads.
     std::error_code ec;
     auto absolute = std::filesystem::absolute (path, ec);
-    const std::string full = ec ? path : absolute.make_preferred().string();
-    handle = ::LoadLibraryA (full.c_str());
+    const auto full = ec ? std::filesystem::path (path) : absolute.make_preferred();
+    handle = ::LoadLibraryW (full.c_str());
 
     if (handle == nullptr)
         loadError = lastErrorText (::GetLastError());
