@@ -45,11 +45,24 @@ in_order() {
         | diff -q - <(printf '%s\n' "$expected") >/dev/null
 }
 
+# The first window named exactly NAME, waiting up to 60 s; empty when none came.
+# xdotool dies of an X error when a window vanishes while it looks (Wine makes
+# and drops windows all the time), so it is asked again until it answers.
+find_window() {
+    local pattern="^${1//./\\.}\$" window
+    for _ in $(seq 600); do
+        window=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1)
+        [ -n "$window" ] && { echo "$window"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
 # Answers the next file dialog: a path (or a bare file name) typed into it,
 # or CANCEL. Runs in the background beside the host.
 answer_dialog() {
     local answer=$1 window
-    window=$(timeout 60 xdotool search --sync --name "^${TITLE//./\\.}\$" 2>/dev/null | head -n 1)
+    window=$(find_window "$TITLE")
     if [ -z "$window" ]; then
         echo "no dialog appeared" >&2
         return 1
@@ -68,9 +81,13 @@ answer_dialog() {
         sleep 0.2
         xdotool key --clearmodifiers Return
     fi
-    # Gone once the answer is taken.
+    # Gone once the answer is taken (an X error of xdotool's own proves nothing).
+    local out
     for _ in $(seq 100); do
-        xdotool search --name "^${TITLE//./\\.}\$" >/dev/null 2>&1 || return 0
+        out=$(xdotool search --name "^${TITLE//./\\.}\$" 2>&1) || case "$out" in
+            *"X Error"*) ;;
+            *) return 0 ;;
+        esac
         sleep 0.1
     done
     echo "the dialog stayed open" >&2
@@ -277,7 +294,7 @@ test_window() {
     mkdir -p "$SCREENS"
     rm -f "$SCREENS/control-window-wine.png"
     (
-        window=$(timeout 60 xdotool search --sync --name '^Tattlebox - tp_basic\.dll$' 2>/dev/null | head -n 1)
+        window=$(find_window "Tattlebox - tp_basic.dll")
         [ -n "$window" ] || exit 1
         sleep 1.5
         import -window "$window" "$SCREENS/control-window-wine.png"
