@@ -173,6 +173,7 @@ test_session() {
     check "banner with the library's Windows path" bash -c "texts() { sed -E 's/^\([0-9A-F]+\) [^:]*://' \"\$1\"; }; texts '$log' | grep -qxF 'Tattlebox - $tb'"
     check "target loaded by its Windows path, under its name" grep -qE "^\([0-9A-F]+\) tp_basic\.dll:Loaded ${pb//\\/\\\\}\$" "$log"
     check "thread attach lines" grep -qE '^\([0-9A-F]+\) [^:]*:DLL_THREAD_ATTACH$' "$log"
+    check "thread detach lines" grep -qE '^\([0-9A-F]+\) [^:]*:DLL_THREAD_DETACH$' "$log"
     check "the session's calls" in_order "$log" "effMainsChanged state=0 " "effClose "
     check "Close is logged, then the target is unloaded" in_order "$log" "effClose " "Unloaded $pb"
     check "last line: process detach" bash -c "tail -n 1 '$log' | grep -qE ':DLL_PROCESS_DETACH$'"
