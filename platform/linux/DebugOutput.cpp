@@ -1,31 +1,15 @@
 #include "../DebugOutput.h"
 
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
-
-namespace
-{
-    constexpr std::size_t maxText = 1023;
-}
 
 void writeDebugLine (const char* text, std::size_t length) noexcept
 {
     // The line and its line feed go out together: one write, so lines of
     // different threads never interleave (stderr is unbuffered).
-    char buffer[maxText + 1];
-
-    if (text == nullptr)
-        length = 0;
-
-    if (length > maxText)
-        length = maxText;
-
-    std::memcpy (buffer, text, length);
-    buffer[length] = '\n';
-
+    char buffer[debugOutputDetail::maxText + 2];
     const char* next = buffer;
-    std::size_t left = length + 1;
+    std::size_t left = debugOutputDetail::prepareLine (buffer, text, length);
 
     while (left > 0)
     {
