@@ -22,4 +22,6 @@ else()
         ${TB_PLATFORM_DIR}/XErrorGuard.cpp)
     set(TB_PLATFORM_MODULE_SOURCES ${TB_PLATFORM_DIR}/LibraryLifetime.cpp)
 endif()
-list(APPEND TB_PLATFORM_BRIDGE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/PluginLibrary.cpp)
+list(APPEND TB_PLATFORM_BRIDGE_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/MessageThread.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PluginLibrary.cpp)

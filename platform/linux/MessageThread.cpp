@@ -82,32 +82,3 @@ bool MessageThread::isThisTheMessageThread() const noexcept
 {
     return thread.get_id() == std::this_thread::get_id();
 }
-
-bool MessageThread::post (std::function<void()> fn)
-{
-    return isRunning() && juce::MessageManager::callAsync (std::move (fn));
-}
-
-bool MessageThread::callAndWait (std::function<void()> fn)
-{
-    if (! isRunning())
-        return false;
-
-    if (isThisTheMessageThread())
-    {
-        fn();
-        return true;
-    }
-
-    juce::WaitableEvent done;
-
-    if (! post ([&fn, &done]
-                {
-                    try { fn(); } catch (...) {} // the waiting thread must wake whatever happens
-                    done.signal();
-                }))
-        return false;
-
-    done.wait();
-    return true;
-}

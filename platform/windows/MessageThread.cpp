@@ -35,30 +35,3 @@ bool MessageThread::isThisTheMessageThread() const noexcept
 {
     return owner.load() == std::this_thread::get_id();
 }
-
-bool MessageThread::post (std::function<void()> fn)
-{
-    return isRunning() && juce::MessageManager::callAsync (std::move (fn));
-}
-
-bool MessageThread::callAndWait (std::function<void()> fn)
-{
-    if (! isRunning())
-        return false;
-
-    if (isThisTheMessageThread())
-    {
-        fn();
-        return true;
-    }
-
-    // Another thread of the host (a Close sent from its audio or worker
-    // thread): the work waits for the host to pump its message thread.
-    juce::MessageManager::getInstance()->callFunctionOnMessageThread ([] (void* f) -> void*
-    {
-        try { (*static_cast<std::function<void()>*> (f))(); } catch (...) {}
-        return nullptr;
-    }, &fn);
-
-    return true;
-}
