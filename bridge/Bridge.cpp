@@ -61,11 +61,24 @@ namespace
         tbLogger.initialise (bridge.pluginFile.getFileName());
         logText ("Tattlebox - " + bridge.pluginFile.getFullPathName());
         logText (formatDateLine (juce::Time::getCurrentTime()));
-        readStateFile (bridge.pluginFile, bridge.lastDirectory);
+        readStateFile (bridge.pluginFile, bridge.lastDirectory, &bridge.rememberedTarget);
+    }
+
+    // With "Remember Target" ticked, a DAW that calls the entry again for every
+    // session it opens or scans gets the same target each time, without a dialog.
+    bool usesRememberedTarget()
+    {
+        return tbLogger.rememberTarget && bridge.rememberedTarget.existsAsFile();
     }
 
     juce::File chooseTargetFile()
     {
+        if (usesRememberedTarget())
+        {
+            logText ("Remembered target " + bridge.rememberedTarget.getFullPathName());
+            return bridge.rememberedTarget;
+        }
+
         const auto title = bridge.pluginFile.getFileNameWithoutExtension() + " - Please select the plugin to log...";
         return choosePluginFile (bridge.messageThread, title, bridge.lastDirectory);
     }
@@ -120,6 +133,7 @@ namespace
         if (! bridge.lastDirectory.isDirectory())
             bridge.lastDirectory = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
 
+        const auto remembered = usesRememberedTarget();
         const auto chosen = chooseTargetFile();
 
         if (chosen == juce::File())
@@ -149,7 +163,45 @@ namespace
 
         closeTargetLibrary();
         logText ("Unloaded " + bridge.targetFile.getFullPathName());
+
+        // Otherwise a target that no longer loads would be tried at every start-up,
+        // and the window where the user could choose another one would never open.
+        if (remembered)
+            bridge.rememberedTarget = juce::File();
+
         return nullptr;
+    }
+
+    // Where the framework found no display (no X server, DISPLAY unset, a bare
+    // Wayland session) a window cannot be placed: hosting goes on without it.
+    bool canShowWindows()
+    {
+        return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
+    }
+
+    void closeControlWindow()
+    {
+        bridge.messageThread.callAndWait ([] { bridge.controlWindow.reset(); });
+    }
+
+    // A host that exits without Close: the window and its timer would go on
+    // running on the message thread while the process destroys the statics they
+    // use. Stop them first; the target stays loaded and no state is written.
+    void stopWindowAtExit()
+    {
+        if (bridge.targetEffect.load() == nullptr)
+            return;
+
+        closeControlWindow();
+        bridge.messageThread.stop();
+    }
+
+    void stopWindowAtExitOnce()
+    {
+        static bool registered = false;
+
+        if (! std::exchange (registered, true))
+            callAtProcessExit (stopWindowAtExit);
     }
 
     // The window is made, brought to the front and started on the message thread,
@@ -158,16 +210,19 @@ namespace
     {
         bridge.messageThread.callAndWait ([]
         {
+            if (! canShowWindows())
+            {
+                logText ("No display: the control window is not shown; calls are still logged and counted");
+                return;
+            }
+
             auto window = std::make_unique<TBWindow>();
             window->toFront (true);
             window->startTimer (50);
             bridge.controlWindow = std::move (window);
         });
-    }
 
-    void closeControlWindow()
-    {
-        bridge.messageThread.callAndWait ([] { bridge.controlWindow.reset(); });
+        stopWindowAtExitOnce();
     }
 
     void shutDownQuietly() noexcept
@@ -186,7 +241,7 @@ namespace
 
 void shutDown()
 {
-    writeStateFile (bridge.pluginFile, bridge.lastDirectory);
+    writeStateFile (bridge.pluginFile, bridge.lastDirectory, bridge.rememberedTarget);
     closeControlWindow();
     unloadTarget();
     bridge.messageThread.stop(); // the framework shuts down on its own thread
@@ -210,6 +265,7 @@ AEffect* tattleboxMain (AudioMasterCallback hostCallback)
         if (auto* target = loadTarget (hostCallback))
         {
             buildWrapperEffect (*target);
+            bridge.rememberedTarget = bridge.targetFile;
             bridge.targetEffect.store (target, std::memory_order_release);
             openControlWindow();
             return &wrapperEffect;
@@ -238,7 +294,11 @@ void dllMain (void* module, int reason)
     switch (reason)
     {
         case libraryAttach: tbLogger.logLine ("DLL_PROCESS_ATTACH"); break;
-        case libraryDetach: tbLogger.logLine ("DLL_PROCESS_DETACH"); break;
+        case libraryDetach:
+            tbLogger.logLine ("DLL_PROCESS_DETACH");
+            // The last line: threads of a host that exits without Close may still call.
+            tbLogger.loggingOn = false;
+            break;
         case threadAttach:  tbLogger.logLine ("DLL_THREAD_ATTACH"); break;
         case threadDetach:  tbLogger.logLine ("DLL_THREAD_DETACH"); break;
         default:            tbLogger.logLine ("DllMain"); break;

@@ -23,6 +23,7 @@ struct BridgeState
     juce::File lastDirectory;                  // where the file dialog opens
     std::atomic<AudioMasterCallback> hostCallback { nullptr }; // read by the audioMaster thunk, any thread
     juce::File targetFile;                     // the chosen target library
+    juce::File rememberedTarget;               // the target the last successful main loaded
     std::unique_ptr<juce::DynamicLibrary> targetLibrary;
     std::atomic<AEffect*> targetEffect { nullptr }; // non-null while a target is hosted; read by the thunks
     std::unique_ptr<TBWindow> controlWindow;  // created and deleted on the message thread

@@ -23,14 +23,19 @@ std::vector<bool> flagsAndOptions()
     all.push_back (tbLogger.logParameters);
     all.push_back (tbLogger.logReturnParameters);
     all.push_back (tbLogger.logTime);
+    all.push_back (tbLogger.rememberTarget);
     return all;
 }
 
 // The document writeStateFile would write, in memory.
-juce::String documentFor (const juce::File& lastDirectory)
+juce::String documentFor (const juce::File& lastDirectory, const juce::File& target)
 {
     juce::XmlElement root ("Tattlebox");
     root.createNewChildElement ("LastDir")->addTextElement (lastDirectory.getFullPathName());
+
+    if (tbLogger.rememberTarget && target != juce::File())
+        root.createNewChildElement ("Target")->addTextElement (target.getFullPathName());
+
     tbLogger.saveToXml (*root.createNewChildElement ("Logger"));
     return root.toString();
 }
@@ -59,26 +64,30 @@ extern "C" int LLVMFuzzerInitialize (int*, char***)
 extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
 {
     tbLogger.initialise ("Tattlebox.so");
-    juce::File lastDirectory;
-    readStateDocument (juce::String::createStringFromData (data, (int) size), lastDirectory);
+    juce::File lastDirectory, target;
+    readStateDocument (juce::String::createStringFromData (data, (int) size), lastDirectory, &target);
 
     const auto restored = flagsAndOptions();
 
-    if (restored == defaults && lastDirectory == juce::File())
+    if (restored == defaults && lastDirectory == juce::File() && target == juce::File())
         return 0; // nothing read: the round trip of the defaults is no news
 
-    const auto document = documentFor (lastDirectory);
+    const auto document = documentFor (lastDirectory, target);
+    const bool targetWritten = tbLogger.rememberTarget && target != juce::File();
 
     tbLogger.initialise ("Tattlebox.so");
     TBLogger::toggleAllOpCodesEnabled();
     tbLogger.logTime = ! tbLogger.logTime;
-    juce::File reread;
-    readStateDocument (document, reread);
+    juce::File reread, rereadTarget;
+    readStateDocument (document, reread, &rereadTarget);
 
     if (flagsAndOptions() != restored)
         std::abort();
 
     if (survivesRoundTrip (lastDirectory) && reread != lastDirectory)
+        std::abort();
+
+    if (targetWritten && survivesRoundTrip (target) && rereadTarget != target)
         std::abort();
 
     return 0;

@@ -353,16 +353,19 @@ void restoreGroup (const juce::XmlElement& groupElement, int group)
     }
 }
 
-// A text that is not an absolute path cannot name a folder to browse; nor
-// can one that starts with '~', which would mean a look-up in the user database.
-bool isUsableFolderPath (const juce::String& path)
+// A text that is not an absolute path cannot name a folder to browse or a
+// library to load; nor can one that starts with '~', which would mean a
+// look-up in the user database.
+bool isUsablePath (const juce::String& path)
 {
     return juce::File::isAbsolutePath (path) && ! path.startsWithChar ('~');
 }
 
-void restoreLastDirectory (const juce::XmlElement& root, juce::File& lastDirectory)
+// The path held by the first child of the root with that name; left alone
+// when there is none or it holds no usable path.
+void restorePath (const juce::XmlElement& root, juce::StringRef name, juce::File& file)
 {
-    auto* element = findChild (root, "LastDir");
+    auto* element = findChild (root, name);
 
     if (element == nullptr)
         return;
@@ -374,14 +377,18 @@ void restoreLastDirectory (const juce::XmlElement& root, juce::File& lastDirecto
 
     const auto path = first->getText().trim();
 
-    if (isUsableFolderPath (path))
-        lastDirectory = juce::File (path);
+    if (isUsablePath (path))
+        file = juce::File (path);
 }
 
-std::unique_ptr<juce::XmlElement> createDocument (const juce::File& lastDirectory)
+std::unique_ptr<juce::XmlElement> createDocument (const juce::File& lastDirectory, const juce::File& target)
 {
     auto root = std::make_unique<juce::XmlElement> ("Tattlebox");
     root->createNewChildElement ("LastDir")->addTextElement (lastDirectory.getFullPathName());
+
+    if (tbLogger.rememberTarget && target != juce::File())
+        root->createNewChildElement ("Target")->addTextElement (target.getFullPathName());
+
     tbLogger.saveToXml (*root->createNewChildElement ("Logger"));
     return root;
 }
@@ -407,13 +414,13 @@ juce::File getStateFile (const juce::File& pluginFile)
 }
 
 // Shut-down thread.
-bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirectory)
+bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirectory, const juce::File& target)
 {
     try
     {
         const auto stateFile = getStateFile (pluginFile);
 
-        if (writeDocument (*createDocument (lastDirectory), stateFile))
+        if (writeDocument (*createDocument (lastDirectory, target), stateFile))
             return true;
 
         tbLogger.logLine (("Failed to write logger state to " + stateFile.getFullPathName()).toRawUTF8());
@@ -424,7 +431,7 @@ bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirecto
 }
 
 // Start-up thread.
-void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory)
+void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory, juce::File* target)
 {
     try
     {
@@ -438,13 +445,13 @@ void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory)
 
         if (in.openedOk() && in.readIntoMemoryBlock (bytes, maxStateFileBytes + 1) <= (size_t) maxStateFileBytes)
             readStateDocument (juce::String::createStringFromData (bytes.getData(), (int) bytes.getSize()),
-                               lastDirectory);
+                               lastDirectory, target);
     }
     catch (...) {} // start-up runs inside a host call: keep what was restored
 }
 
 // Start-up thread (and the fuzzer's).
-void readStateDocument (const juce::String& documentText, juce::File& lastDirectory)
+void readStateDocument (const juce::String& documentText, juce::File& lastDirectory, juce::File* target)
 {
     if (! DocumentScreen (documentText.getCharPointer()).accepts())
         return;
@@ -454,7 +461,10 @@ void readStateDocument (const juce::String& documentText, juce::File& lastDirect
     if (root == nullptr)
         return;
 
-    restoreLastDirectory (*root, lastDirectory);
+    restorePath (*root, "LastDir", lastDirectory);
+
+    if (target != nullptr)
+        restorePath (*root, "Target", *target);
 
     if (auto* logger = findChild (*root, "Logger"))
         tbLogger.restoreFromXml (*logger);
@@ -483,6 +493,7 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("logParameters", logParameters ? 1 : 0);
     parameters->setAttribute ("logReturnParameters", logReturnParameters ? 1 : 0);
     parameters->setAttribute ("logTime", logTime ? 1 : 0);
+    parameters->setAttribute ("rememberTarget", rememberTarget ? 1 : 0);
 }
 
 // Start-up thread, before any call reaches the logger.
@@ -497,5 +508,6 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "logParameters", logParameters);
         restoreOption (*parameters, "logReturnParameters", logReturnParameters);
         restoreOption (*parameters, "logTime", logTime);
+        restoreOption (*parameters, "rememberTarget", rememberTarget);
     }
 }

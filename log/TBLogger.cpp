@@ -99,6 +99,7 @@ void TBLogger::initialise (const juce::String& newName)
     logParameters = true;
     logReturnParameters = true;
     logTime = false;
+    rememberTarget = false;
     setName (newName);
 
     for (const auto& group : opCodeGroups)

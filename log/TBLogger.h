@@ -76,6 +76,9 @@ public:
     std::atomic<bool> logParameters { false };
     std::atomic<bool> logReturnParameters { false };
     std::atomic<bool> logTime { false };
+    // Not read by the call paths: whether start-up loads the target of the
+    // last session without asking (kept in the state file with the rest).
+    std::atomic<bool> rememberTarget { false };
 
 private:
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.

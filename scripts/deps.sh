@@ -16,7 +16,8 @@ libfreetype-dev libfontconfig1-dev libasound2-dev
 googletest libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 xvfb xauth openbox xdotool wmctrl x11-utils imagemagick fonts-dejavu-core
-dpf-plugins-vst lsp-plugins-vst
+dpf-plugins-vst lsp-plugins-vst iem-plugin-suite-vst zynaddsubfx-vst dragonfly-reverb-vst
+ardour
 valgrind binutils
 "; fi
 missing=""

@@ -13,11 +13,13 @@ namespace
     constexpr int columnX = 10;
     constexpr int buttonWidth = 180;
     constexpr int rowHeight = 25;
-    // The column is fitted into the window's 632 pixels: the rows stand 30 apart
-    // and the logo is shown at two thirds of its size, so that the donation
-    // badge below it stays visible and clickable.
+    // The column is fitted into the window's 632 pixels: the buttons stand 30
+    // apart, the toggles 25 (their own height), and the logo is shown at under
+    // two thirds of its size, so that the donation badge below it stays
+    // visible and clickable.
     constexpr int rowStep = 30;
-    constexpr int logoWidth = 120, logoHeight = 90;
+    constexpr int toggleStep = 25;
+    constexpr int logoWidth = 112, logoHeight = 84;
     constexpr int columnCentreX = columnX + buttonWidth / 2;
 
     const juce::Colour black { 0xff000000 };
@@ -60,6 +62,7 @@ TBContentComponent::~TBContentComponent()
     // Then the controls, the last-added first; the tab strip belongs to the base.
     donateButton.reset();
     logoButton.reset();
+    rememberTargetToggle.reset();
     logTimeToggle.reset();
     logReturnParametersToggle.reset();
     logParametersToggle.reset();
@@ -109,16 +112,21 @@ void TBContentComponent::createControls()
     timeButton->setName ("TimeButton");
     helpButton = makeTextButton ("Help...", "View Tattlebox user guide on the Web", y0 + 6 * rowStep);
 
+    const int toggles = y0 + 7 * rowStep;
     logParametersToggle = makeToggle ("Log Parameters",
                                       "Enable/Disable logging of function parameters and return parameters",
-                                      logger.logParameters, y0 + 7 * rowStep);
+                                      logger.logParameters, toggles);
     logReturnParametersToggle = makeToggle ("Log Return Parameters",
                                             "Enable/Disable logging of function return parameters",
-                                            logger.logReturnParameters, y0 + 8 * rowStep);
+                                            logger.logReturnParameters, toggles + toggleStep);
     logTimeToggle = makeToggle ("Log Time", "Enable/Disable logging of the function call time",
-                                logger.logTime, y0 + 9 * rowStep);
+                                logger.logTime, toggles + 2 * toggleStep);
+    rememberTargetToggle = makeToggle ("Remember Target",
+                                       "Load this plugin again next time, without asking",
+                                       logger.rememberTarget, toggles + 3 * toggleStep);
 
-    const juce::Rectangle<int> logoBounds (columnCentreX - logoWidth / 2, y0 + 10 * rowStep, logoWidth, logoHeight);
+    const juce::Rectangle<int> logoBounds (columnCentreX - logoWidth / 2, rememberTargetToggle->getBottom() + 2,
+                                           logoWidth, logoHeight);
     logoButton = makeImageButton ("QXLogoButton", storedImage (TBImages::logoImage, TBImages::logoImageSize), 1.0f, 0.75f, 0.5f,
                                   logoBounds, "Sometimes, do the wrong thing");
     donateButton = makeImageButton ("QXDonateButton", storedImage (TBImages::donateImage, TBImages::donateImageSize), 0.5f, 0.75f, 1.0f,
@@ -237,6 +245,7 @@ void TBContentComponent::buttonClicked (juce::Button* button)
     else if (button == logParametersToggle.get())   tbLogger.logParameters = button->getToggleState();
     else if (button == logReturnParametersToggle.get()) tbLogger.logReturnParameters = button->getToggleState();
     else if (button == logTimeToggle.get())         tbLogger.logTime = button->getToggleState();
+    else if (button == rememberTargetToggle.get())  tbLogger.rememberTarget = button->getToggleState();
     else if (button == logoButton.get())            openPage (WebPages::getMakerPage());
     else if (button == donateButton.get())          openPage (WebPages::getDonationPage());
 }

@@ -42,6 +42,7 @@ public:
     std::unique_ptr<juce::ToggleButton> logParametersToggle;
     std::unique_ptr<juce::ToggleButton> logReturnParametersToggle;
     std::unique_ptr<juce::ToggleButton> logTimeToggle;
+    std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
     std::unique_ptr<juce::ImageButton> logoButton;
     std::unique_ptr<juce::ImageButton> donateButton;
 

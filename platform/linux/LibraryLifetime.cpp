@@ -8,7 +8,11 @@ namespace
     struct LibraryLifetime
     {
         // Loading thread (dlopen); after the logger and the bridge state exist.
-        LibraryLifetime()  { dllMain (getModuleHandle (this), libraryAttach); }
+        LibraryLifetime()
+        {
+            noteLoadFolder();
+            dllMain (getModuleHandle (this), libraryAttach);
+        }
 
         // Unloading or exiting thread; before the bridge state and the logger go.
         ~LibraryLifetime() { dllMain (getModuleHandle (this), libraryDetach); }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <unistd.h>
 
 void* getModuleHandle (const void* addressInModule) noexcept
 {
@@ -17,6 +18,10 @@ void* getModuleHandle (const void* addressInModule) noexcept
 
 namespace
 {
+    // The working folder when the library was loaded: a relative name given to
+    // dlopen means a file in it, whatever folder the host moves to later.
+    char loadFolder[PATH_MAX] {};
+
     // A path is bytes to the system: one that is not valid UTF-8 must not reach
     // JUCE's UTF-8 reader, which runs past the end of such text.
     juce::String fromSystemBytes (const char* text)
@@ -32,13 +37,23 @@ juce::File getModuleFile (const void* addressInModule)
     if (dladdr (addressInModule, &info) == 0 || info.dli_fname == nullptr || info.dli_fname[0] == 0)
         return {};
 
-    // dli_fname is the name the host passed to dlopen, possibly relative.
-    char resolved[PATH_MAX];
+    // dli_fname is the name the library was loaded under, possibly relative.
+    // Links stay as they are: a plug-in linked into ~/.vst keeps its state and
+    // its name there, not in the (often read-only) folder the link points into.
+    const auto name = fromSystemBytes (info.dli_fname);
 
-    if (realpath (info.dli_fname, resolved) != nullptr)
-        return juce::File (fromSystemBytes (resolved));
+    if (juce::File::isAbsolutePath (name))
+        return juce::File (name);
 
-    return juce::File::getCurrentWorkingDirectory().getChildFile (fromSystemBytes (info.dli_fname));
+    const auto folder = loadFolder[0] != 0 ? juce::File (fromSystemBytes (loadFolder))
+                                           : juce::File::getCurrentWorkingDirectory();
+    return folder.getChildFile (name);
+}
+
+void noteLoadFolder() noexcept
+{
+    if (getcwd (loadFolder, sizeof (loadFolder)) == nullptr)
+        loadFolder[0] = 0;
 }
 
 void* holdModule (const void* addressInModule) noexcept
@@ -56,4 +71,11 @@ void releaseModule (void* handle) noexcept
 {
     if (handle != nullptr)
         dlclose (handle);
+}
+
+void callAtProcessExit (void (*fn)()) noexcept
+{
+    // Exit handlers run in the reverse order of their registration, and the
+    // statics' destructors were registered when the library was loaded.
+    std::atexit (fn);
 }

@@ -4,6 +4,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
+#include <dlfcn.h>
 
 namespace
 {
@@ -16,10 +17,37 @@ namespace
         if (display == ownDisplay.load())
             return 0; // ignored, as the framework itself does in an application
 
-        if (auto previous = previousHandler.load())
-            return previous (display, event);
+        // Two copies that were each started twice may hold each other as
+        // the previous handler: an error comes back here once, and stops.
+        static thread_local bool forwarding = false;
+        auto previous = previousHandler.load();
 
-        return 0;
+        if (previous == nullptr || forwarding)
+            return 0;
+
+        forwarding = true;
+        const auto result = previous (display, event);
+        forwarding = false;
+        return result;
+    }
+
+    // Handlers chain across libraries: a second copy of Tattlebox (or another
+    // plug-in) installed after us keeps our handler as its previous one and
+    // calls it for every error that is not its own.
+    bool isChainedAfterUs (XErrorHandler current)
+    {
+        return current != nullptr && current != handleXError;
+    }
+
+    // The one who chained after us still calls our handler, so our code must
+    // stay mapped however often the host unloads us; it then forwards every
+    // error to the handler we found.
+    void stayMappedForTheChain()
+    {
+        Dl_info info {};
+
+        if (dladdr (reinterpret_cast<const void*> (&handleXError), &info) != 0 && info.dli_fname != nullptr)
+            [[maybe_unused]] auto* kept = dlopen (info.dli_fname, RTLD_NOW | RTLD_LOCAL | RTLD_NOLOAD | RTLD_NODELETE);
     }
 
     XErrorHandler setHandler (XErrorHandler handler)
@@ -59,8 +87,11 @@ void XErrorGuard::remove()
     // Put the previous handler back only where nobody replaced ours meanwhile.
     auto current = setHandler (previousHandler.load());
 
-    if (current != handleXError)
+    if (isChainedAfterUs (current))
+    {
         setHandler (current);
+        stayMappedForTheChain();
+    }
 
     ownDisplay = nullptr;
     installed = false;

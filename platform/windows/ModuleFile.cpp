@@ -49,3 +49,9 @@ void releaseModule (void* handle) noexcept
     if (handle != nullptr)
         ::FreeLibrary (static_cast<HMODULE> (handle));
 }
+
+// Windows names a loaded module by its full path already.
+void noteLoadFolder() noexcept {}
+
+// ExitProcess ends every other thread first; the message thread is the host's own.
+void callAtProcessExit (void (*)()) noexcept {}

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <malloc.h>
 #include <string>
+#include <thread>
 #include <unistd.h>
 
 namespace
@@ -287,15 +288,67 @@ namespace
             dispatch (wrapper, 1);
     }
 
-    // The host never sends Close; the process must still end normally.
-    void runNoClose (const char* tattlebox)
+    // The host never sends Close, and exits while the window may be in the
+    // middle of a tick or a paint; the process must still end normally.
+    void runNoClose (const char* tattlebox, int millisecondsBeforeExit)
     {
         Plugin plugin (tattlebox);
         auto* wrapper = plugin.entry (hostCallback);
         check (wrapper != nullptr, "main");
 
-        if (wrapper != nullptr)
-            dispatch (wrapper, 0); // effOpen
+        if (wrapper == nullptr)
+            return;
+
+        dispatch (wrapper, 0); // effOpen
+
+        // An audio thread goes on processing while the host exits, so that
+        // the counters change and the window repaints up to the end.
+        static std::atomic<AEffect*> processing { nullptr };
+        processing = wrapper;
+        std::thread ([]
+        {
+            float left[64] = {}, right[64] = {};
+            float* channels[] = { left, right };
+
+            for (;;)
+            {
+                auto* effect = processing.load();
+                effect->processReplacing (effect, channels, channels, 64);
+                usleep (200);
+            }
+        }).detach();
+
+        usleep ((useconds_t) millisecondsBeforeExit * 1000);
+    }
+
+    // Two copies of the library under two names, each hosting its own target
+    // at the same time: two bridges that must not know of each other.
+    void runCopies (const char* first, const char* second, const char* probePath)
+    {
+        auto* state = openProbe (probePath);
+        Plugin a (first), b (second);
+        check (a.library != b.library && a.entry != b.entry, "two libraries");
+
+        auto* wrapperA = a.entry (hostCallback);
+        auto* wrapperB = b.entry (hostCallback);
+        check (wrapperA != nullptr && wrapperB != nullptr && wrapperA != wrapperB, "both copies host a target");
+
+        if (wrapperA == nullptr || wrapperB == nullptr)
+            return;
+
+        check (wrapperA->magic == kEffectMagic && wrapperB->magic == kEffectMagic, "both records");
+        check (dispatch (wrapperA, 77) == probeResultBase + 77 && state->lastOpcode == 77, "first copy reaches the probe");
+        check (dispatch (wrapperB, 0) == 0 && state->lastOpcode == 77, "second copy reaches its own target");
+        check (a.entry (hostCallback) == nullptr, "a third main on a hosting copy is refused");
+
+        float left[64] = {}, right[64] = {};
+        float* channels[] = { left, right };
+        wrapperB->processReplacing (wrapperB, channels, channels, 64);
+        dispatch (wrapperA, 1);
+        check (dispatch (wrapperB, 77) != probeResultBase + 77, "closing one copy leaves the other hosting");
+        wrapperB->processReplacing (wrapperB, channels, channels, 64);
+        dispatch (wrapperB, 1);
+        check (state->processReplacingCalls == 0, "no call crossed to the other copy's target");
     }
 
     // A host that unloads the library without Close: the library keeps itself
@@ -372,7 +425,8 @@ int main (int argc, char** argv)
     if (argc < 3)
     {
         std::fprintf (stderr, "usage: tb_rawhost SCENARIO TATTLEBOX [ARGUMENTS]\n"
-                             "  pointers PROBE | sequence | failures COUNT | state | noclose | cycles COUNT TARGET\n");
+                             "  pointers PROBE | sequence | failures COUNT | state | noclose [MS] | cycles COUNT TARGET\n"
+                             "  | copies SECOND_TATTLEBOX PROBE\n");
         return 2;
     }
 
@@ -383,8 +437,9 @@ int main (int argc, char** argv)
     else if (scenario == "sequence")              runSequence (tattlebox);
     else if (scenario == "failures" && argc > 3)  runFailures (tattlebox, std::atoi (argv[3]));
     else if (scenario == "state")                 runProcessState (tattlebox);
-    else if (scenario == "noclose")               runNoClose (tattlebox);
+    else if (scenario == "noclose")               runNoClose (tattlebox, argc > 3 ? std::atoi (argv[3]) : 0);
     else if (scenario == "unload")                runUnloadWithoutClose (tattlebox);
+    else if (scenario == "copies" && argc > 4)    runCopies (tattlebox, argv[3], argv[4]);
     else if (scenario == "cycles" && argc > 4)    runCycles (tattlebox, argv[4], std::atoi (argv[3]));
     else
         return 2;

@@ -24,13 +24,14 @@ std::vector<bool> flagsAndOptions()
     all.push_back (tbLogger.logParameters);
     all.push_back (tbLogger.logReturnParameters);
     all.push_back (tbLogger.logTime);
+    all.push_back (tbLogger.rememberTarget);
     return all;
 }
 
 std::vector<bool> defaults()
 {
     std::vector<bool> all (6 + 77 + 50, true);
-    all.insert (all.end(), { true, true, false });
+    all.insert (all.end(), { true, true, false, false });
     return all;
 }
 
@@ -176,11 +177,65 @@ TEST_F (StateFileTest, WrittenDocumentHasTheExpectedShape)
     }
 
     const auto* parameters = logger->getChildByName ("Parameters");
-    ASSERT_EQ (parameters->getNumAttributes(), 3);
+    ASSERT_EQ (parameters->getNumAttributes(), 4);
     EXPECT_EQ (parameters->getAttributeName (0) + "=" + parameters->getAttributeValue (0)
                  + " " + parameters->getAttributeName (1) + "=" + parameters->getAttributeValue (1)
-                 + " " + parameters->getAttributeName (2) + "=" + parameters->getAttributeValue (2),
-               "logParameters=1 logReturnParameters=1 logTime=0");
+                 + " " + parameters->getAttributeName (2) + "=" + parameters->getAttributeValue (2)
+                 + " " + parameters->getAttributeName (3) + "=" + parameters->getAttributeValue (3),
+               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0");
+}
+
+TEST_F (StateFileTest, RememberedTargetRoundTripsOnlyWhileTheOptionIsOn)
+{
+    const File target ("/usr/lib/vst/Synth.so");
+
+    // Off (the default): no Target element, whatever the bridge holds.
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/audio"), target));
+    auto root = juce::parseXML (getStateFile (pluginFile));
+    ASSERT_NE (root, nullptr);
+    EXPECT_EQ (childNames (*root).joinIntoString (","), "LastDir,Logger");
+
+    // On: Target right after LastDir, and both read back.
+    tbLogger.rememberTarget = true;
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/audio"), target));
+    root = juce::parseXML (getStateFile (pluginFile));
+    ASSERT_NE (root, nullptr);
+    EXPECT_EQ (childNames (*root).joinIntoString (","), "LastDir,Target,Logger");
+    EXPECT_EQ (root->getChildElementAllSubText ("Target", {}), target.getFullPathName());
+
+    tbLogger.initialise ("Tattlebox.so");
+    File remembered;
+    readStateFile (pluginFile, lastDirectory, &remembered);
+    EXPECT_EQ (remembered, target);
+    EXPECT_TRUE (tbLogger.rememberTarget);
+
+    // On, but nothing loaded yet: no empty element.
+    ASSERT_TRUE (writeStateFile (pluginFile, File ("/srv/audio"), File()));
+    EXPECT_FALSE (getStateFile (pluginFile).loadFileAsString().contains ("<Target"));
+}
+
+TEST_F (StateFileTest, TargetIsReadLikeLastDir)
+{
+    File target ("/previous.so");
+    auto readTarget = [&] (const String& content)
+    {
+        readStateDocument (document (content), lastDirectory, &target);
+        return target.getFullPathName();
+    };
+
+    EXPECT_EQ (readTarget ("<TARGET>\n   /opt/vst/A.so  \n</TARGET>"), "/opt/vst/A.so");
+    EXPECT_EQ (readTarget ("<Target/>"), "/opt/vst/A.so") << "empty: unchanged";
+    EXPECT_EQ (readTarget ("<Target>relative/B.so</Target>"), "/opt/vst/A.so") << "not a full path";
+    EXPECT_EQ (readTarget ("<Target>~/B.so</Target>"), "/opt/vst/A.so");
+    EXPECT_EQ (readTarget ("<Target>/first.so</Target><Target>/second.so</Target>"), "/first.so");
+
+    // A file of the older form, without either, changes nothing of it.
+    EXPECT_EQ (readTarget ("<LastDir>/srv</LastDir><Logger><Parameters logTime=\"1\"/></Logger>"), "/first.so");
+    EXPECT_FALSE (tbLogger.rememberTarget);
+
+    // The reader without a place for the target (the older callers) ignores it.
+    readStateDocument (document ("<Target>/third.so</Target>"), lastDirectory);
+    EXPECT_EQ (target.getFullPathName(), "/first.so");
 }
 
 TEST_F (StateFileTest, NoFileOrAnOversizedOneKeepsTheDefaults)

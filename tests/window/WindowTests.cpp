@@ -150,8 +150,14 @@ TEST_F (ContentTest, ControlsStandInTheColumnBelowTheTabs)
     EXPECT_FALSE (content->logParametersToggle->getToggleState());
     EXPECT_TRUE (content->logReturnParametersToggle->getToggleState());
     EXPECT_TRUE (content->logTimeToggle->getToggleState());
-    EXPECT_EQ (content->logTimeToggle->getY(), y0 + 270);
+    EXPECT_EQ (content->logTimeToggle->getY(), y0 + 260);
     EXPECT_GT (content->logReturnParametersToggle->getWidth(), content->logTimeToggle->getWidth());
+
+    // Remember Target below Log Time, apart from it and from the logo.
+    EXPECT_EQ (content->rememberTargetToggle->getButtonText(), "Remember Target");
+    EXPECT_FALSE (content->rememberTargetToggle->getToggleState());
+    EXPECT_EQ (content->rememberTargetToggle->getY(), content->logTimeToggle->getBottom());
+    EXPECT_LT (content->rememberTargetToggle->getBottom(), content->logoButton->getY());
 
     // The whole column, donation badge included, lies within the content.
     EXPECT_EQ (content->logoButton->getName(), "QXLogoButton");
@@ -186,6 +192,10 @@ TEST_F (ContentTest, CommandsChangeFlagsCountersAndOptions)
     EXPECT_TRUE (tbLogger.logTime);
     click (*content->logReturnParametersToggle);
     EXPECT_FALSE (tbLogger.logReturnParameters);
+    click (*content->rememberTargetToggle);
+    EXPECT_TRUE (tbLogger.rememberTarget);
+    click (*content->rememberTargetToggle);
+    EXPECT_FALSE (tbLogger.rememberTarget);
 }
 
 TEST_F (ContentTest, LoggingButtonAlwaysOffersWhatAClickDoes)

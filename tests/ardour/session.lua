@@ -1,0 +1,85 @@
+-- ardour7-lua session.lua SESSION_DIR PLUGIN_NAME
+-- A session with one track and Tattlebox (hosting 3BandEQ) on it: roll, set
+-- two parameters, save, close; then load it again and close.
+--
+-- Each phase runs in a function so that its references to tracks and
+-- processors are gone (collectgarbage) before the session is closed: a
+-- processor still held by Lua outlives the session, keeps the plug-in open,
+-- and Tattlebox then refuses the next session's instance.
+
+local here = debug.getinfo(1, "S").source:match("^@(.*/)") or "./"
+local e2e = dofile(here .. "common.lua")
+
+local dir, plugin_name = arg[1], arg[2]
+local state = "e2e"
+local track_name = "Tattlebox"
+
+-- 3BandEQ's parameters span -24..+24 dB, so 0.25 is -12 dB. Master scales
+-- everything; Mid takes about 6 dB more off the generator's 794 Hz (the
+-- bands' crossovers are gentle).
+local master, mid = 3, 1
+local set_to = 0.25
+
+local function create()
+    local session = create_session(dir, state, 48000)
+    e2e.check(session ~= nil, "session not created")
+    e2e.mark("rate %d block %d", session:nominal_sample_rate(), session:get_block_size())
+
+    local track = e2e.new_track(session, track_name)
+    local plugin = e2e.add_plugin(session, track, plugin_name)
+
+    e2e.roll(session, 2)
+
+    local input = e2e.input_peak(session, track, 0)
+    e2e.mark("peak input %.2f", input)
+    e2e.near(input, -18, 1.5, "generator's level at the track's input")
+
+    local flat = e2e.peak(session, track, 0)
+    e2e.mark("peak default %.2f", flat)
+    e2e.near(flat, input, 1, "level after the plug-in at its defaults")
+
+    e2e.mark("setting parameters")
+    e2e.check(ARDOUR.LuaAPI.set_processor_param(plugin, master, set_to), "Master not set")
+    local quieter = e2e.peak(session, track, 0)
+    e2e.mark("peak master %.2f", quieter)
+    e2e.near(quieter, input - 12, 1.5, "level after Master -12 dB")
+
+    e2e.check(ARDOUR.LuaAPI.set_processor_param(plugin, mid, set_to), "Mid not set")
+    local both = e2e.peak(session, track, 0)
+    e2e.mark("peak master+mid %.2f", both)
+    e2e.near(both, input - 18, 2.5, "level after Master and Mid -12 dB")
+    e2e.mark("parameters set")
+
+    e2e.check(session:save_state("", false, false, false, false, false) == 0, "session not saved")
+    e2e.mark("saved")
+    return both
+end
+
+local function reopen(expected)
+    local session = load_session(dir, state)
+    e2e.check(session ~= nil, "session not loaded")
+    local track = session:route_by_name(track_name)
+    e2e.check(not track:isnil(), "track not found in the loaded session")
+    local plugin = track:nth_plugin(0)
+    e2e.check(not plugin:isnil() and not plugin:to_insert():isnil(), "plug-in missing from the loaded session")
+
+    for _, index in ipairs({ master, mid }) do
+        local value = ARDOUR.LuaAPI.get_processor_param(plugin, index, true)
+        e2e.near(value, set_to, 0.001, "parameter " .. index .. " after loading")
+    end
+    -- The restored values must have reached the target, not just Ardour.
+    local level = e2e.peak(session, track, 0)
+    e2e.mark("peak reopened %.2f", level)
+    e2e.near(level, expected, 1, "level after loading")
+end
+
+e2e.start_engine()
+local level = create()
+collectgarbage()
+close_session()
+e2e.mark("closed")
+
+reopen(level)
+collectgarbage()
+close_session()
+e2e.mark("closed again")

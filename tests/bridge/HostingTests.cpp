@@ -1,0 +1,246 @@
+// How Tattlebox behaves in the ways real hosts differ from ours: no display,
+// the entry called again and again (remembered targets), several copies of
+// the library in one process, a library reached through a link, and a host
+// that exits without Close.
+#include "Sandbox.h"
+
+#include <unistd.h>
+
+namespace
+{
+    const char* const noDisplayLine = "No display: the control window is not shown; calls are still logged and counted";
+
+    std::string stateWithTarget (const std::string& target, bool remember)
+    {
+        return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tattlebox>\n  <LastDir>/tmp</LastDir>\n"
+               "  <Target>" + target + "</Target>\n  <Logger>\n"
+               "    <Parameters logParameters=\"1\" logReturnParameters=\"1\" logTime=\"0\" rememberTarget=\""
+               + (remember ? "1" : "0") + "\"/>\n  </Logger>\n</Tattlebox>\n";
+    }
+
+    void writeText (const fs::path& file, const std::string& text)
+    {
+        std::ofstream (file, std::ios::binary) << text;
+    }
+
+    std::string probeName()
+    {
+        return fs::path (probe).filename().string() + ":";
+    }
+
+    // Runs a command as the unprivileged user where the tests run as root, so
+    // that a folder's missing write permission means what it does for users.
+    std::string asUser (const Sandbox& box)
+    {
+        if (::geteuid() != 0)
+            return {};
+
+        std::system (("chmod -R a+rwX " + shellQuoted (box.dir)).c_str());
+        return "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+}
+
+//==============================================================================
+TEST (TattleboxWithoutDisplay, HostingGoesOnWithoutTheWindow)
+{
+    REQUIRE_HOST_TOOLS();
+    Sandbox box;
+    const auto target = realPath (testPlugins / "tp_basic.so");
+    box.answer ({ target });
+    const auto run = box.run (shellQuoted (tbhost) + " --blocks 4 " + shellQuoted (box.plugin), {}, "-u DISPLAY");
+    ASSERT_EQ (run.status, 0) << describe (run);
+
+    const auto loaded = run.find ("tp_basic.so:Loaded " + target);
+    ASSERT_GE (loaded, 0) << describe (run);
+    EXPECT_EQ (run.find (std::string ("tp_basic.so:") + noDisplayLine), loaded + 1) << describe (run);
+    EXPECT_EQ (std::count_if (run.log.begin(), run.log.end(), [] (auto& l) { return l.rfind ("tp_basic.so:processReplacing(", 0) == 0; }), 4);
+    EXPECT_TRUE (run.has ("tp_basic.so:effClose ")) << describe (run);
+    EXPECT_TRUE (run.has ("tp_basic.so:Unloaded " + target));
+    EXPECT_EQ (run.log.back(), "tp_basic.so:DLL_PROCESS_DETACH");
+    EXPECT_NE (box.stateFile().find ("<Tattlebox>"), std::string::npos);
+}
+
+TEST (TattleboxWithoutDisplay, WindowShownWhereThereIsADisplay)
+{
+    if (std::getenv ("DISPLAY") == nullptr)
+        GTEST_SKIP() << "needs a display";
+
+    Sandbox box;
+    box.answer ({ probe });
+    const auto run = box.rawHost ("state " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_FALSE (run.has (probeName() + noDisplayLine)) << describe (run);
+}
+
+//==============================================================================
+TEST (TattleboxRememberTarget, LoadsTheRememberedTargetWithoutAsking)
+{
+    Sandbox box;
+    const auto stateFile = box.pluginDir / "Tattlebox.xml";
+    const auto kept = box.dir / "kept" / fs::path (probe).filename();
+    fs::create_directories (kept.parent_path());
+    fs::copy_file (probe, kept);
+
+    // Ticked, nothing remembered yet: the dialog asks, and the answer is kept.
+    writeText (stateFile, stateWithTarget ("", true));
+    box.answer ({ kept.string() });
+    auto run = box.rawHost ("state " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (box.dialogCalls().size(), 1u);
+    EXPECT_NE (box.stateFile().find ("<Target>" + kept.string() + "</Target>"), std::string::npos) << box.stateFile();
+    EXPECT_NE (box.stateFile().find ("rememberTarget=\"1\""), std::string::npos) << box.stateFile();
+
+    // The next start-ups load it without a dialog, however often.
+    for (int i = 0; i < 2; ++i)
+    {
+        box.answer ({});
+        run = box.rawHost ("state " + shellQuoted (box.plugin));
+        ASSERT_EQ (run.status, 0) << describe (run);
+        EXPECT_EQ (box.dialogCalls().size(), 1u) << "no further dialog";
+        const auto banner = run.find ("Tattlebox.so:Tattlebox - " + box.plugin.string());
+        ASSERT_GE (banner, 0) << describe (run);
+        EXPECT_EQ (run.log[(std::size_t) banner + 2], "Tattlebox.so:Remembered target " + kept.string());
+        EXPECT_EQ (run.log[(std::size_t) banner + 3], kept.filename().string() + ":Loaded " + kept.string());
+        EXPECT_TRUE (run.has (kept.filename().string() + ":effClose "));
+    }
+
+    // The remembered file is gone: the dialog shows as it always did.
+    fs::remove (kept);
+    box.answer ({ probe });
+    run = box.rawHost ("state " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (box.dialogCalls().size(), 2u);
+    EXPECT_FALSE (run.has ("Tattlebox.so:Remembered target " + kept.string()));
+    EXPECT_NE (box.stateFile().find ("<Target>" + probe + "</Target>"), std::string::npos) << box.stateFile();
+}
+
+TEST (TattleboxRememberTarget, UntickedOrUnloadableTargetsAreNotKept)
+{
+    REQUIRE_HOST_TOOLS();
+    Sandbox box;
+    const auto stateFile = box.pluginDir / "Tattlebox.xml";
+
+    // A Target without the option: the dialog asks, and none is written back.
+    writeText (stateFile, stateWithTarget (probe, false));
+    box.answer ({ probe });
+    auto run = box.rawHost ("state " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (box.dialogCalls().size(), 1u);
+    EXPECT_EQ (box.stateFile().find ("<Target>"), std::string::npos) << box.stateFile();
+    EXPECT_NE (box.stateFile().find ("rememberTarget=\"0\""), std::string::npos) << box.stateFile();
+
+    // A remembered file that no longer loads: its failure lines, no dialog,
+    // and it is forgotten, so that the next start-up asks again.
+    const auto wrongMagic = realPath (testPlugins / "tp_wrong_magic.so");
+    writeText (stateFile, stateWithTarget (wrongMagic, true));
+    box.answer ({});
+    run = box.rawHost ("failures " + shellQuoted (box.plugin) + " 1");
+    EXPECT_EQ (run.status, 0) << describe (run);
+    const std::vector<std::string> expected {
+        ":DLL_PROCESS_ATTACH", "Tattlebox.so:Tattlebox - " + box.plugin.string(), "<date>",
+        "Tattlebox.so:Remembered target " + wrongMagic,
+        "tp_wrong_magic.so:Loaded " + wrongMagic, "tp_wrong_magic.so:Wrong Magic, probably not a VST plugin",
+        "tp_wrong_magic.so:Unloaded " + wrongMagic, "tp_wrong_magic.so:DLL_PROCESS_DETACH"
+    };
+    EXPECT_EQ (run.log, expected) << describe (run);
+    EXPECT_EQ (box.dialogCalls().size(), 1u);
+    EXPECT_EQ (box.stateFile().find ("<Target>"), std::string::npos) << box.stateFile();
+
+    box.answer ({ probe });
+    run = box.rawHost ("state " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (box.dialogCalls().size(), 2u);
+}
+
+//==============================================================================
+TEST (TattleboxCopies, TwoCopiesHostTwoTargetsAtOnce)
+{
+    REQUIRE_HOST_TOOLS();
+    Sandbox box;
+    const auto second = box.pluginDir / "Tattlebox-2.so";
+    fs::copy_file (box.plugin, second);
+    const auto basic = realPath (testPlugins / "tp_basic.so");
+    box.answer ({ probe, basic });
+    const auto run = box.rawHost ("copies " + shellQuoted (box.plugin) + " " + shellQuoted (second) + " " + shellQuoted (probe));
+    EXPECT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (run.out.find ("FAIL"), std::string::npos) << run.out;
+
+    // Each copy is a library of its own: its name, its banner, its dialog, its state file.
+    EXPECT_TRUE (run.has ("Tattlebox.so:Tattlebox - " + box.plugin.string())) << describe (run);
+    EXPECT_TRUE (run.has ("Tattlebox-2.so:Tattlebox - " + second.string())) << describe (run);
+    EXPECT_TRUE (run.has (probeName() + "Tattlebox is exiting VST main function with NULL since we are already hosting a plugin"));
+    EXPECT_TRUE (run.has (probeName() + "effClose "));
+    EXPECT_NE (run.err.find ("tp_basic.so:processReplacing(inputs:"), std::string::npos);
+    EXPECT_EQ (std::count (run.log.begin(), run.log.end(), "tp_basic.so:effClose "), 1);
+    EXPECT_TRUE (run.has ("tp_basic.so:Unloaded " + basic));
+
+    const auto calls = box.dialogCalls();
+    ASSERT_EQ (calls.size(), 2u);
+    EXPECT_NE (std::find (calls[0].args.begin(), calls[0].args.end(), "--title=Tattlebox - Please select the plugin to log..."), calls[0].args.end());
+    EXPECT_NE (std::find (calls[1].args.begin(), calls[1].args.end(), "--title=Tattlebox-2 - Please select the plugin to log..."), calls[1].args.end());
+
+    EXPECT_NE (box.stateFile().find ("<LastDir>" + fs::path (probe).parent_path().string() + "</LastDir>"), std::string::npos);
+    EXPECT_NE (readFile (box.pluginDir / "Tattlebox-2.xml").find ("<LastDir>" + realPath (testPlugins) + "</LastDir>"), std::string::npos);
+    EXPECT_EQ (std::count_if (run.log.begin(), run.log.end(), [] (auto& l) { return l.find (":DLL_PROCESS_DETACH") != std::string::npos; }), 2);
+}
+
+//==============================================================================
+TEST (TattleboxLinks, LinkedLibraryKeepsItsNameAndStateBesideTheLink)
+{
+    // ~/.vst/Tattlebox.so -> a read-only system folder, as users and packages link plug-ins.
+    Sandbox box;
+    const auto system = box.dir / "system";
+    fs::create_directories (system);
+    fs::rename (box.plugin, system / "Tattlebox-real.so");
+    fs::create_symlink (system / "Tattlebox-real.so", box.plugin);
+    box.answer ({ probe });
+    const auto user = asUser (box);
+    fs::permissions (system, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
+                               | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+    const auto run = box.run (user + shellQuoted (rawHostPath) + " state " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (run.log[1], "Tattlebox.so:Tattlebox - " + box.plugin.string()) << describe (run);
+    EXPECT_EQ (run.err.find ("Failed to write logger state"), std::string::npos) << describe (run);
+    EXPECT_NE (box.stateFile().find ("<Tattlebox>"), std::string::npos);
+    EXPECT_FALSE (fs::exists (system / "Tattlebox-real.xml"));
+
+    const auto calls = box.dialogCalls();
+    ASSERT_EQ (calls.size(), 1u);
+    EXPECT_NE (std::find (calls[0].args.begin(), calls[0].args.end(), "--title=Tattlebox - Please select the plugin to log..."), calls[0].args.end());
+    fs::permissions (system, fs::perms::all);
+}
+
+TEST (TattleboxLinks, RelativeLoadPathIsTakenFromTheFolderAtLoadTime)
+{
+    Sandbox box;
+    box.answer ({ probe });
+    // tb_rawhost loads "plugins/Tattlebox.so" from the sandbox folder.
+    const auto run = box.rawHost ("state plugins/Tattlebox.so");
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (run.log[1], "Tattlebox.so:Tattlebox - " + realPath (box.plugin)) << describe (run);
+    EXPECT_NE (box.stateFile().find ("<Tattlebox>"), std::string::npos);
+}
+
+//==============================================================================
+TEST (TattleboxExit, HostExitingWithoutCloseWhileTheWindowIsOpen)
+{
+    if (std::getenv ("DISPLAY") == nullptr)
+        GTEST_SKIP() << "needs a display for the window";
+
+    // Twenty exits at different moments of the window's life: at once, during
+    // the first paints, and with the timer ticking.
+    for (int i = 0; i < 20; ++i)
+    {
+        Sandbox box;
+        box.answer ({ probe });
+        const auto wait = std::to_string ((i % 5) * 60);
+        const auto run = box.rawHost ("noclose " + shellQuoted (box.plugin) + " " + wait);
+        ASSERT_EQ (run.status, 0) << "exit " << i << " after " << wait << " ms\n" << describe (run);
+        ASSERT_FALSE (run.log.empty());
+        EXPECT_EQ (run.log.back(), probeName() + "DLL_PROCESS_DETACH") << describe (run);
+        EXPECT_FALSE (run.has (probeName() + "effClose "));
+        EXPECT_FALSE (run.has (probeName() + "Unloaded " + realPath (probe))) << "the target is not closed";
+        EXPECT_EQ (box.stateFile(), "") << "no state file without Close";
+    }
+}
