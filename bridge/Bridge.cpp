@@ -5,6 +5,7 @@
 #include "WrapperEffect.h"
 #include "../log/StateFile.h"
 #include "../log/TBLogger.h"
+#include "../platform/Display.h"
 #include "../platform/FileDialog.h"
 #include "../platform/ModuleFile.h"
 #include "../platform/PluginLibrary.h"
@@ -172,12 +173,7 @@ namespace
         return nullptr;
     }
 
-    // Where the framework found no display (no X server, DISPLAY unset, a bare
-    // Wayland session) a window cannot be placed: hosting goes on without it.
-    bool canShowWindows()
-    {
-        return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
-    }
+
 
     void closeControlWindow()
     {
@@ -210,6 +206,7 @@ namespace
     {
         bridge.messageThread.callAndWait ([]
         {
+            // Without a display hosting goes on, with the log and the counters alone.
             if (! canShowWindows())
             {
                 logText ("No display: the control window is not shown; calls are still logged and counted");
@@ -294,11 +291,7 @@ void dllMain (void* module, int reason)
     switch (reason)
     {
         case libraryAttach: tbLogger.logLine ("DLL_PROCESS_ATTACH"); break;
-        case libraryDetach:
-            tbLogger.logLine ("DLL_PROCESS_DETACH");
-            // The last line: threads of a host that exits without Close may still call.
-            tbLogger.loggingOn = false;
-            break;
+        case libraryDetach: tbLogger.logFinalLine ("DLL_PROCESS_DETACH"); break;
         case threadAttach:  tbLogger.logLine ("DLL_THREAD_ATTACH"); break;
         case threadDetach:  tbLogger.logLine ("DLL_THREAD_DETACH"); break;
         default:            tbLogger.logLine ("DllMain"); break;

@@ -185,11 +185,8 @@ void TBLogger::logMessage (const juce::String& message)
     logLine (message.toRawUTF8());
 }
 
-void TBLogger::logLine (const char* text) noexcept
+void TBLogger::buildLine (LineWriter& line, const char* text) const noexcept
 {
-    LineBuffer buffer;
-    LineWriter line (buffer);
-
     if (logTime.load (relaxed))
         appendTimePrefix (line);
 
@@ -199,9 +196,43 @@ void TBLogger::logLine (const char* text) noexcept
     appendName (line);
     line.appendChar (':');
     line.append (text);
+}
 
+void TBLogger::writeLine (const char* text, std::size_t length) const noexcept
+{
     const auto lineSink = sink.load (relaxed);
-    (lineSink != nullptr ? lineSink : writeDebugLine) (line.text(), line.length());
+    (lineSink != nullptr ? lineSink : writeDebugLine) (text, length);
+}
+
+void TBLogger::logLine (const char* text) noexcept
+{
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    buildLine (line, text);
+
+    // Sequentially consistent, as the final line's side: either it sees this
+    // writer under way and waits, or this writer sees the log closed.
+    linesInFlight.fetch_add (1);
+
+    if (! closed.load())
+        writeLine (line.text(), line.length());
+
+    linesInFlight.fetch_sub (1, std::memory_order_release);
+}
+
+void TBLogger::logFinalLine (const char* text) noexcept
+{
+    closed = true;
+
+    // Each writer under way has one write left; a writer the platform killed
+    // (threads ended at process exit) must not hold the unload up for long.
+    for (int i = 0; i < 100000 && linesInFlight.load() != 0; ++i)
+        std::this_thread::yield();
+
+    LineBuffer buffer;
+    LineWriter line (buffer);
+    buildLine (line, text);
+    writeLine (line.text(), line.length());
 }
 
 //==============================================================================

@@ -33,6 +33,9 @@ public:
     void logMessage (const juce::String& message) override;
     // Any thread: writes a free-text line with the prefix, whatever the switches say.
     virtual void logLine (const char* text) noexcept;
+    // Unloading or exiting thread, once: writes the line, which stays the last
+    // one even where threads of a host that never sent Close still call in.
+    void logFinalLine (const char* text) noexcept;
 
     // Start-up thread: counters 0, every entry enabled, default options, current logger.
     void initialise (const juce::String& name);
@@ -92,6 +95,15 @@ private:
     std::atomic<char> nameBytes[maxNameBytes] {};
 
     std::atomic<LineSink> sink { nullptr };
+
+    // Lines between their last check and their write, and whether the final
+    // line has closed the log: together they let that line wait for the
+    // writers already under way and turn away every later one.
+    std::atomic<int> linesInFlight { 0 };
+    std::atomic<bool> closed { false };
+
+    void buildLine (LineWriter& line, const char* text) const noexcept;
+    void writeLine (const char* text, std::size_t length) const noexcept;
 
     void appendName (LineWriter& line) const noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;

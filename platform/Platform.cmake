@@ -5,6 +5,7 @@ if(WIN32)
     set(TB_PLATFORM_DIR ${CMAKE_CURRENT_LIST_DIR}/windows)
     set(TB_PLATFORM_LOG_SOURCES ${TB_PLATFORM_DIR}/DebugOutput.cpp ${TB_PLATFORM_DIR}/Clock.cpp)
     set(TB_PLATFORM_BRIDGE_SOURCES
+        ${TB_PLATFORM_DIR}/Display.cpp
         ${TB_PLATFORM_DIR}/FileDialog.cpp
         ${TB_PLATFORM_DIR}/MessageThread.cpp
         ${TB_PLATFORM_DIR}/ModuleFile.cpp)
@@ -15,6 +16,7 @@ else()
     set(TB_PLATFORM_DIR ${CMAKE_CURRENT_LIST_DIR}/linux)
     set(TB_PLATFORM_LOG_SOURCES ${TB_PLATFORM_DIR}/DebugOutput.cpp)
     set(TB_PLATFORM_BRIDGE_SOURCES
+        ${TB_PLATFORM_DIR}/Display.cpp
         ${TB_PLATFORM_DIR}/FileDialog.cpp
         ${TB_PLATFORM_DIR}/MessageThread.cpp
         ${TB_PLATFORM_DIR}/ModuleFile.cpp

@@ -1,5 +1,5 @@
 #!/bin/sh
-# sweep.sh [BUILD_DIR]: runs every VST 2 plug-in in the system folder through
+# sweep.sh [BUILD_DIR]: runs every VST 2 plug-in in the system folders through
 # tbhost twice directly and once through Tattlebox (the scripted zenity picks
 # the plug-in), and prints a table:
 #   direct   the plug-in loads and runs on its own (tbhost's exit status)
@@ -13,14 +13,15 @@
 #   crash    runs that ended by a signal; runs that hit the timeout show "T"
 # Needs an X display (run it through scripts/with-display.sh; `make sweep`
 # does). Exit status 1 when a run crashed or a deterministic plug-in differed.
-# Environment: TB_SWEEP_DIR (default /usr/lib/vst), TB_SWEEP_TIMEOUT (seconds
+# Environment: TB_SWEEP_DIR (folders, blank-separated; default /usr/lib/vst and
+# /usr/lib/lxvst; links are followed, and a file reached twice runs once), TB_SWEEP_TIMEOUT (seconds
 # per run, default 60), TB_SWEEP_FILTER (only paths containing this text),
 # TB_SWEEP_TATTLEBOX (another Tattlebox.so than BUILD_DIR's), TB_SWEEP_WORK
 # (folder for the run files, default BUILD_DIR/sweep; emptied first).
 
 set -u
 BUILD=$(cd "${1:-build}" && pwd) || exit 2
-VST_DIR=${TB_SWEEP_DIR:-/usr/lib/vst}
+VST_DIRS=${TB_SWEEP_DIR:-/usr/lib/vst /usr/lib/lxvst}
 TIMEOUT=${TB_SWEEP_TIMEOUT:-60}
 FILTER=${TB_SWEEP_FILTER:-}
 TBHOST=$BUILD/tbhost
@@ -64,11 +65,19 @@ is_crash() { [ "$1" -gt 128 ] && [ "$1" -ne 137 ]; }
 total=0 loaded=0 transparent=0 crashes=0 timeouts=0 differing=0 tattle_loaded=0
 printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %s\n' plugin direct det tattle audio summary lines crash
 
-find "$VST_DIR" -name '*.so' -type f | sort >"$WORK/plugins"
+# Packages install plug-ins through folder links (iem-plugin-suite-vst's
+# iem.at): follow them, and keep the first path of each real file.
+# shellcheck disable=SC2086
+find -L $VST_DIRS -name '*.so' -type f 2>/dev/null | sort \
+    | while IFS= read -r f; do printf '%s\t%s\n' "$(readlink -f "$f")" "$f"; done \
+    | awk -F '\t' '!seen[$1]++ { print $2 }' >"$WORK/plugins"
 while IFS= read -r plugin; do
     case $plugin in *"$FILTER"*) ;; *) continue ;; esac
     total=$((total + 1))
-    label=${plugin#"$VST_DIR"/}
+    label=$plugin
+    for dir in $VST_DIRS; do
+        case $plugin in "${dir%/}"/*) label=${plugin#"${dir%/}"/}; break ;; esac
+    done
     id=$(echo "$label" | tr '/ ' '__')
     crash=""
 

@@ -23,7 +23,9 @@ limit=120   # seconds for one Ardour process before it counts as hung
 
 skip() { echo "skipped: $*"; exit 77; }
 
-[ -x "$lua_tool" ] && [ -x "$scanner" ] || skip "Ardour 7 is not installed (apt-get install ardour)"
+if [ ! -x "$lua_tool" ] || [ ! -x "$scanner" ]; then
+    skip "Ardour 7 is not installed (apt-get install ardour)"
+fi
 for target in "$eq" "$mverb"; do
     [ -f "$target" ] || skip "$target is not installed (dpf-plugins-vst)"
 done
@@ -152,6 +154,7 @@ test_session() {
     scan "$lib" "$work/scan.log"
     local status=$?
     expect "scan exits with 0 (status $status)" equals $status 0
+    expect "scan asks for the target once" equals "$(dialogs "$TB_ZENITY_LOG")" 1
     local cache
     cache=$(cache_of "$lib")
     expect "scan cache records Tattlebox under the target's name" grep -q 'name="3 Band EQ"' "${cache:-/dev/null}"
@@ -201,7 +204,8 @@ test_session() {
 }
 
 # Two copies of Tattlebox, each remembering its own target, on two tracks at
-# once; no dialog at all, neither in the scans nor in the session.
+# once; no dialog at all, neither in the scans nor in the session. copies.lua
+# checks from the meters that each copy's parameters reach its target only.
 test_copies() {
     need_display
     copy_plugin Tattlebox.so
@@ -236,6 +240,10 @@ test_copies() {
         expect "$logger: one effClose" equals "$(count "$log" "$logger" 'effClose')" 1
         expect "$logger: Unloaded" equals "$(count "$log" "$logger" "Unloaded $target\$")" 1
     done
+    expect "3BandEQ-vst.so: setParameter of Master logged" \
+        has "$log" 3BandEQ-vst.so 'setParameter\(index: 3, parameter: 0\.250*\)'
+    expect "MVerb-vst.so: setParameter of Gain logged" \
+        has "$log" MVerb-vst.so 'setParameter\(index: 6, parameter: 0\.0*\)'
     expect "Tattlebox.so logs as itself" has "$log" Tattlebox.so "Tattlebox - $work/vst/Tattlebox.so\$"
     expect "Tattlebox-2.so logs as itself" has "$log" Tattlebox-2.so "Tattlebox - $work/vst/Tattlebox-2.so\$"
     expect "no dialog was shown ($(dialogs "$TB_ZENITY_LOG") logged)" test ! -s "$TB_ZENITY_LOG"

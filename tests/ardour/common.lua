@@ -40,17 +40,6 @@ function e2e.peak(session, route, channel)
     return meter:meter_level(channel, ARDOUR.MeterType.MeterMaxPeak)
 end
 
--- Peak at the track's input, before any plug-in; the meter is put back after
--- the fader. A changed meter point is applied at the start of a cycle.
-function e2e.input_peak(session, route, channel)
-    route:set_meter_point(ARDOUR.MeterPoint.MeterInput)
-    e2e.wait_cycles(session, 2)
-    local level = e2e.peak(session, route, channel)
-    route:set_meter_point(ARDOUR.MeterPoint.MeterPostFader)
-    e2e.wait_cycles(session, 2)
-    return level
-end
-
 function e2e.check(ok, fmt, ...)
     if not ok then
         error(string.format(fmt, ...), 2)

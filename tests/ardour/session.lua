@@ -1,6 +1,7 @@
 -- ardour7-lua session.lua SESSION_DIR PLUGIN_NAME
--- A session with one track and Tattlebox (hosting 3BandEQ) on it: roll, set
--- two parameters, save, close; then load it again and close.
+-- A session with Tattlebox (hosting 3BandEQ) on a track, beside a dry one:
+-- roll, set two parameters, save, close; then load it again and close. The
+-- meters after the plug-in show that the audio passes through the target.
 --
 -- Each phase runs in a function so that its references to tracks and
 -- processors are gone (collectgarbage) before the session is closed: a
@@ -15,8 +16,8 @@ local state = "e2e"
 local track_name = "Tattlebox"
 
 -- 3BandEQ's parameters span -24..+24 dB, so 0.25 is -12 dB. Master scales
--- everything; Mid takes about 6 dB more off the generator's 794 Hz (the
--- bands' crossovers are gentle).
+-- everything; Mid takes 6 to 9 dB more off the generator's 794 Hz or 1 kHz
+-- (the bands' crossovers are gentle).
 local master, mid = 3, 1
 local set_to = 0.25
 
@@ -25,14 +26,16 @@ local function create()
     e2e.check(session ~= nil, "session not created")
     e2e.mark("rate %d block %d", session:nominal_sample_rate(), session:get_block_size())
 
+    -- A track without plug-ins gives the level that enters the other one.
+    local dry = e2e.new_track(session, "Dry")
     local track = e2e.new_track(session, track_name)
     local plugin = e2e.add_plugin(session, track, plugin_name)
 
     e2e.roll(session, 2)
 
-    local input = e2e.input_peak(session, track, 0)
+    local input = e2e.peak(session, dry, 0)
     e2e.mark("peak input %.2f", input)
-    e2e.near(input, -18, 1.5, "generator's level at the track's input")
+    e2e.near(input, -18, 1.5, "generator's level on the track without plug-ins")
 
     local flat = e2e.peak(session, track, 0)
     e2e.mark("peak default %.2f", flat)
@@ -47,7 +50,9 @@ local function create()
     e2e.check(ARDOUR.LuaAPI.set_processor_param(plugin, mid, set_to), "Mid not set")
     local both = e2e.peak(session, track, 0)
     e2e.mark("peak master+mid %.2f", both)
-    e2e.near(both, input - 18, 2.5, "level after Master and Mid -12 dB")
+    -- Mid's share of the sine depends on which of the two the track got.
+    e2e.check(both < quieter - 3 and both > quieter - 12,
+              "level after Mid -12 dB: %.2f, expected 3..12 dB under %.2f", both, quieter)
     e2e.mark("parameters set")
 
     e2e.check(session:save_state("", false, false, false, false, false) == 0, "session not saved")
@@ -70,7 +75,7 @@ local function reopen(expected)
     -- The restored values must have reached the target, not just Ardour.
     local level = e2e.peak(session, track, 0)
     e2e.mark("peak reopened %.2f", level)
-    e2e.near(level, expected, 1, "level after loading")
+    e2e.near(level, expected, 1.5, "level after loading")
 end
 
 e2e.start_engine()

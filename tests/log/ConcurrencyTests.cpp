@@ -3,6 +3,7 @@
 // as well: no lock is taken, so every shared access must be atomic.
 #include "LogCapture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -165,4 +166,42 @@ TEST_F (LoggerConcurrency, NoCallGoesUncounted)
     EXPECT_EQ (TBLogger::getCallCount (groupAudioMaster, 0), calls);
     EXPECT_EQ (TBLogger::getCallCount (groupAudioMaster, 32), calls);
     EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 0), 0);
+}
+
+// The unload line stays last while other threads go on calling: a host that
+// exits without Close may still run its audio threads.
+TEST (LoggerFinalLine, NothingIsWrittenAfterIt)
+{
+    TBLogger logger; // its own: the library's logger must stay open for the other tests
+    logger.setLineSink (CapturedLines::sink);
+    CapturedLines::take();
+    std::atomic<bool> stop { false };
+    std::atomic<int> written { 0 };
+    std::vector<std::thread> callers;
+
+    for (int i = 0; i < 4; ++i)
+        callers.emplace_back ([&]
+        {
+            while (! stop)
+            {
+                logger.logLine ("call");
+                ++written;
+            }
+        });
+
+    while (written < 1000)
+        std::this_thread::yield();
+
+    logger.logFinalLine ("DLL_PROCESS_DETACH");
+    std::this_thread::sleep_for (std::chrono::milliseconds (20));
+    stop = true;
+
+    for (auto& t : callers)
+        t.join();
+
+    const auto lines = CapturedLines::take();
+    ASSERT_FALSE (lines.empty());
+    EXPECT_EQ (parseLine (lines.back()).text, "DLL_PROCESS_DETACH");
+    EXPECT_EQ (std::count_if (lines.begin(), lines.end(), [] (auto& l) { return parseLine (l).text == "DLL_PROCESS_DETACH"; }), 1);
+    EXPECT_GE (lines.size(), 1000u);
 }

@@ -3,7 +3,8 @@
 # a copy of Tattlebox.dll, the real Windows file dialog is answered with
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
-# TEST: prefix, session, widepath, failures, crossplatform, window. Needs an X display
+# TEST: prefix, session, widepath, failures, crossplatform, window, copies,
+# nodisplay. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -308,6 +309,83 @@ test_window() {
     local size
     size=$(identify -format '%wx%h' "$SCREENS/control-window-wine.png" 2>/dev/null)
     check "control window is 774x666 ($size)" test "$size" = 774x666
+}
+
+# A state file that remembers TARGET (a Windows path; empty: none yet).
+remembered_state() {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\r\n\r\n<Tattlebox>\r\n  <LastDir>%s</LastDir>\r\n' "$(winpath "$PLUGINS")"
+    [ -n "$1" ] && printf '  <Target>%s</Target>\r\n' "$1"
+    printf '  <Logger>\r\n    <Parameters logParameters="1" logReturnParameters="1" logTime="0" rememberTarget="1"/>\r\n  </Logger>\r\n</Tattlebox>\r\n'
+}
+
+# In the background for up to SECONDS: any Tattlebox file dialog is noted in
+# FILE and cancelled, so that a run that must not ask fails at once.
+watch_for_dialogs() {
+    local file=$1 seconds=$2 window
+    for _ in $(seq $((seconds * 10))); do
+        window=$(xdotool search --name 'Please select the plugin to log' 2>/dev/null | head -n 1)
+        if [ -n "$window" ]; then
+            echo "dialog $window" >>"$file"
+            xdotool windowfocus --sync "$window" key --clearmodifiers Escape 2>/dev/null
+        fi
+        sleep 0.1
+    done
+}
+
+# Two copies of the library hosting two targets at once, each remembering its
+# own, so that no dialog shows; before that, the first use of a copy with the
+# option ticked asks once and keeps the answer.
+test_copies() {
+    local dir a b
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    b=$(winpath "$PLUGINS/tp_no_replacing.dll")
+
+    dir=$(fresh_dir remember-first)
+    remembered_state "" >"$dir/Tattlebox.xml"
+    run_host "$dir" "$a" -- --pump-ms 0
+    check "first use asks ($status)" test "$status" -eq 0
+    check "the answer is kept as the target" grep -qF "<Target>$a</Target>" "$dir/Tattlebox.xml"
+    check "the option is kept" grep -qF 'rememberTarget="1"' "$dir/Tattlebox.xml"
+
+    dir=$(fresh_dir copies)
+    cp "$dir/Tattlebox.dll" "$dir/Tattlebox-2.dll"
+    remembered_state "$a" >"$dir/Tattlebox.xml"
+    remembered_state "$b" >"$dir/Tattlebox-2.xml"
+    watch_for_dialogs "$dir/dialogs" 60 &
+    local watcher=$!
+    timeout 120 wine "$WINBUILD/tbsession.exe" --debug-log "$(winpath "$dir/debug.log")" --pump-ms 20 \
+        --alongside "$(winpath "$dir/Tattlebox-2.dll")" "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    kill $watcher 2>/dev/null
+    wait $watcher 2>/dev/null
+    check "two copies at once ($status)" test "$status" -eq 0
+    check "no dialog at all" test ! -s "$dir/dialogs"
+    check "both sessions ran" grep -qx "alongside: VSTPluginMain" "$dir/stdout"
+    local log=$dir/debug.log
+    check "first copy's banner" bash -c "sed -E 's/^\([0-9A-F]+\) [^:]*://' '$log' | grep -qxF 'Tattlebox - $(winpath "$dir/Tattlebox.dll")'"
+    check "second copy's banner" bash -c "sed -E 's/^\([0-9A-F]+\) [^:]*://' '$log' | grep -qxF 'Tattlebox - $(winpath "$dir/Tattlebox-2.dll")'"
+    check "first copy loads its remembered target" in_order "$log" "Remembered target $a" "Loaded $a"
+    check "second copy loads its remembered target" in_order "$log" "Remembered target $b" "Loaded $b"
+    check "first target logged under its name" grep -qE '^\([0-9A-F]+\) tp_basic\.dll:processReplacing\(' "$log"
+    check "second target logged under its name" grep -qE '^\([0-9A-F]+\) tp_no_replacing\.dll:process\(' "$log"
+    check "both close" test "$(grep -cE ':effClose $' "$log")" -eq 2
+    check "both unload" bash -c "grep -qF 'Unloaded $a' '$log' && grep -qF 'Unloaded $b' '$log'"
+    check "each copy keeps its own target" bash -c "grep -qF '<Target>$a</Target>' '$dir/Tattlebox.xml' && grep -qF '<Target>$b</Target>' '$dir/Tattlebox-2.xml'"
+}
+
+# No X display at all: with a remembered target no dialog is needed, and
+# hosting goes on without the window.
+test_nodisplay() {
+    local dir a
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    dir=$(fresh_dir nodisplay)
+    remembered_state "$a" >"$dir/Tattlebox.xml"
+    env -u DISPLAY timeout 120 wine "$WINBUILD/tbsession.exe" --debug-log "$(winpath "$dir/debug.log")" --pump-ms 20 \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "session without a display ($status)" test "$status" -eq 0
+    check "the session's calls" in_order "$dir/debug.log" "effMainsChanged state=0 " "effClose " "Unloaded $a"
+    check "says the window is not shown" grep -qF "No display: the control window is not shown; calls are still logged and counted" "$dir/debug.log"
 }
 
 mkdir -p "$WORK"

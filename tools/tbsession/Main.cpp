@@ -11,7 +11,10 @@
 #endif
 
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 
 namespace
 {
@@ -34,6 +37,62 @@ int fail (int status, const std::string& message)
 struct FileCloser
 {
     void operator() (std::FILE* f) const { std::fclose (f); }
+};
+
+// One plug-in library and the effect its entry gave back.
+struct Hosted
+{
+    explicit Hosted (std::string libraryPath) : path (std::move (libraryPath)) {}
+
+    // Main thread. Loads the library and finds its entry.
+    int load (const std::function<void()>& pump)
+    {
+        library = std::make_unique<tbsession::PluginLibrary> (path);
+
+        if (! library->isLoaded())
+            return fail (exitCannotLoad, "cannot load " + path + ": " + library->error());
+
+        pump();
+
+        // Linux plug-ins often export only the newer name, old Windows ones only "main".
+        for (const char* name : { "VSTPluginMain", "main" })
+        {
+            if (auto* symbol = library->find (name))
+            {
+                entryName = name;
+                entry = reinterpret_cast<VstPluginMainProc> (symbol);
+                return exitDone;
+            }
+        }
+
+        return fail (exitNoEntry, "no VSTPluginMain or main in " + path);
+    }
+
+    // Main thread. Calls the entry and checks the record.
+    int start (const std::function<void()>& pump)
+    {
+        effect = entry (tbsession::hostCallback);
+        pump();
+
+        if (effect == nullptr)
+            return fail (exitNullRecord, "main returned null");
+
+        // Nothing else of a record with the wrong magic may be touched.
+        if (effect->magic != kEffectMagic)
+        {
+            char magic[16];
+            std::snprintf (magic, sizeof (magic), "%08X", (unsigned) effect->magic);
+            return fail (exitWrongMagic, std::string ("wrong magic ") + magic);
+        }
+
+        return exitDone;
+    }
+
+    std::string path;
+    std::unique_ptr<tbsession::PluginLibrary> library;
+    const char* entryName = nullptr;
+    VstPluginMainProc entry = nullptr;
+    AEffect* effect = nullptr;
 };
 } // namespace
 
@@ -63,31 +122,16 @@ int main (int argc, char* argv[])
     }
 
     const auto pump = [ms = options->pumpMilliseconds] { tbsession::pumpMessages (ms); };
-    tbsession::PluginLibrary library (options->plugin);
+    Hosted first (options->plugin), second (options->alongside);
 
-    if (! library.isLoaded())
-        return fail (exitCannotLoad, "cannot load " + options->plugin + ": " + library.error());
+    if (const auto status = first.load (pump); status != exitDone)
+        return status;
 
-    pump();
+    if (! options->alongside.empty())
+        if (const auto status = second.load (pump); status != exitDone)
+            return status;
 
-    // Linux plug-ins often export only the newer name, old Windows ones only "main".
-    const char* entryName = nullptr;
-    VstPluginMainProc entry = nullptr;
-
-    for (const char* name : { "VSTPluginMain", "main" })
-    {
-        if (auto* symbol = library.find (name))
-        {
-            entryName = name;
-            entry = reinterpret_cast<VstPluginMainProc> (symbol);
-            break;
-        }
-    }
-
-    if (entry == nullptr)
-        return fail (exitNoEntry, "no VSTPluginMain or main in " + options->plugin);
-
-    tbsession::printLine ("entry", entryName);
+    tbsession::printLine ("entry", first.entryName);
     const tbsession::SessionSettings settings { options->blocks, dump.get(), pump };
 
     for (int run = 1; run <= (options->twice ? 2 : 1); ++run)
@@ -95,21 +139,24 @@ int main (int argc, char* argv[])
         if (options->twice)
             tbsession::printLine ("run", std::to_string (run));
 
-        AEffect* effect = entry (tbsession::hostCallback);
-        pump();
+        // With --alongside, both entries are called before either session
+        // runs, so that both plug-ins are hosted at once.
+        if (const auto status = first.start (pump); status != exitDone)
+            return status;
 
-        if (effect == nullptr)
-            return fail (exitNullRecord, "main returned null");
-
-        // Nothing else of a record with the wrong magic may be touched.
-        if (effect->magic != kEffectMagic)
+        if (! options->alongside.empty())
         {
-            char magic[16];
-            std::snprintf (magic, sizeof (magic), "%08X", (unsigned) effect->magic);
-            return fail (exitWrongMagic, std::string ("wrong magic ") + magic);
-        }
+            if (const auto status = second.start (pump); status != exitDone)
+                return status;
 
-        tbsession::runSession (effect, settings);
+            tbsession::runSession (first.effect, settings);
+            tbsession::printLine ("alongside", second.entryName);
+            tbsession::runSession (second.effect, settings);
+        }
+        else
+        {
+            tbsession::runSession (first.effect, settings);
+        }
     }
 
     if (dump != nullptr && std::fflush (dump.get()) != 0)

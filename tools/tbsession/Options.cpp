@@ -5,7 +5,7 @@ namespace tbsession
 
 const char* const usageText =
     "usage: tbsession [--blocks N] [--dump-audio FILE] [--debug-log FILE]\n"
-    "                 [--pump-ms N] [--twice] PLUGIN";
+    "                 [--pump-ms N] [--twice] [--alongside PLUGIN2] PLUGIN";
 
 namespace
 {
@@ -55,6 +55,7 @@ std::optional<Options> parseOptions (const std::vector<std::string>& args, std::
             else if (arg == "--pump-ms")     ok = parseWhole (value, 600000, options.pumpMilliseconds);
             else if (arg == "--dump-audio")  { ok = ! value.empty(); options.dumpFile = value; }
             else if (arg == "--debug-log")   { ok = ! value.empty(); options.debugLogFile = value; }
+            else if (arg == "--alongside")   { ok = ! value.empty(); options.alongside = value; }
             else
             {
                 error = "unknown option " + arg;

@@ -16,6 +16,7 @@ struct Options
     std::string dumpFile;     // empty: no dump
     std::string debugLogFile; // empty: no capture (Windows only)
     std::string plugin;
+    std::string alongside;    // a second plug-in hosted at the same time, or none
 };
 
 // Main thread. Returns nothing and sets error when the command line is unusable.

@@ -1,0 +1,7 @@
+// Whether this process can show windows at all: a host may run without any
+// display (a server, DISPLAY unset, a Wayland session without X, Wine without
+// an X server), and creating a window there crashes inside the framework.
+#pragma once
+
+// Message thread, with the framework up.
+bool canShowWindows();
