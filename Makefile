@@ -13,8 +13,8 @@ export CCACHE_BASEDIR := $(CURDIR)
 
 SCREENS = $(BUILD)/screens
 
-.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep install clean \
-        windows windows-i686
+.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep \
+        strip install uninstall deb clean windows windows-i686 windows-dist
 
 all: build
 
@@ -77,10 +77,40 @@ demo: build
 sweep: build
 	@sh scripts/with-display.sh sh scripts/sweep.sh $(BUILD)
 
-install: build
-	@mkdir -p $(HOME)/.vst
-	@cp $(BUILD)/Tattlebox.so $(BUILD)/Tattlebox.html $(HOME)/.vst/
-	@echo "Installed $(HOME)/.vst/Tattlebox.so"
+# Installs the stripped library into VSTDIR: ~/.vst, or PREFIX/lib/vst with
+# the user guide in PREFIX/share/doc/tattlebox. The debug information stays
+# in $(BUILD)/Tattlebox.so.debug, which the installed library's debuglink names.
+PREFIX  ?=
+VSTDIR  ?= $(if $(PREFIX),$(PREFIX)/lib/vst,$(HOME)/.vst)
+DOCDIR  ?= $(if $(PREFIX),$(PREFIX)/share/doc/tattlebox,$(VSTDIR))
+STRIPPED = $(BUILD)/stripped/Tattlebox.so
+
+strip: build
+	@sh scripts/strip-library.sh $(BUILD)/Tattlebox.so $(STRIPPED) $(BUILD)/Tattlebox.so.debug
+
+install: strip
+	@mkdir -p $(DESTDIR)$(VSTDIR) $(DESTDIR)$(DOCDIR)
+	@cp $(STRIPPED) $(DESTDIR)$(VSTDIR)/Tattlebox.so
+	@cp $(BUILD)/Tattlebox.html $(DESTDIR)$(DOCDIR)/
+	@echo "Installed $(DESTDIR)$(VSTDIR)/Tattlebox.so"
+
+# Takes away what install put there; the state file (the user's settings) stays.
+uninstall:
+	@rm -f $(DESTDIR)$(VSTDIR)/Tattlebox.so $(DESTDIR)$(DOCDIR)/Tattlebox.html
+	@if [ -n "$(PREFIX)" ]; then rmdir $(DESTDIR)$(DOCDIR) 2>/dev/null || true; fi
+	@echo "Removed $(DESTDIR)$(VSTDIR)/Tattlebox.so"
+
+# $(BUILD)/tattlebox_VERSION_ARCH.deb, installing /usr/lib/vst/Tattlebox.so.
+deb: build
+	@sh scripts/make-deb.sh $(BUILD) $(BUILD)
+
+# $(BUILD)/tattlebox-VERSION-windows.zip: the 64-bit DLL at the top, the
+# 32-bit one in 32-bit/, the user guide and the licence. One build after the
+# other: both may install packages first, and each uses every core.
+windows-dist:
+	@$(MAKE) windows
+	@$(MAKE) windows-i686
+	@sh scripts/make-windows-zip.sh build-win64 build-win32 $(BUILD)
 
 # Windows cross builds with mingw-w64: Tattlebox.dll in build-win64 (64-bit)
 # or build-win32 (32-bit, build only). scripts/win-deps.sh first installs the

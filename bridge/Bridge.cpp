@@ -9,12 +9,12 @@
 #include "../platform/FileDialog.h"
 #include "../platform/ModuleFile.h"
 #include "../platform/PluginLibrary.h"
+#include "../platform/StaticOrder.h"
 
 #include <cstring>
 #include <utility>
 
-// The logger is 101; the library's load line (103) needs this state already built.
-BridgeState bridge __attribute__ ((init_priority (102)));
+BridgeState bridge TB_STATIC_BRIDGE_STATE;
 
 BridgeState::~BridgeState()
 {
@@ -213,7 +213,7 @@ namespace
                 return;
             }
 
-            auto window = std::make_unique<TBWindow>();
+            auto window = std::make_unique<TBWindow> (wrapperEffect);
             window->toFront (true);
             window->startTimer (50);
             bridge.controlWindow = std::move (window);

@@ -48,17 +48,17 @@ enum LibraryReason : int
     threadDetach = 3
 };
 
-// Host thread that calls the exported entry. The address of wrapperEffect, or null.
+// [start-up] The address of wrapperEffect, or null.
 AEffect* tattleboxMain (AudioMasterCallback hostCallback);
 
 // Thread that sends Close through the dispatcher: ends the target's life, once.
 void endHosting (AEffect* target);
 
-// Loading/unloading thread: writes the library's load and unload lines.
+// [load/unload] Writes the library's load and unload lines.
 void dllMain (void* module, int reason);
 
-// Thread of main or of Close: state file, window, target library, framework.
+// [shut-down] State file, window, target library, framework.
 void shutDown();
 
-// Start-up thread: the local date line of the banner, as in "8 Dec 2026 4:01:19 am".
+// [start-up] The local date line of the banner, as in "8 Dec 2026 4:01:19 am".
 juce::String formatDateLine (const juce::Time& time);

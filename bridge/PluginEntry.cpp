@@ -3,7 +3,7 @@
 #include "Bridge.h"
 #include "../platform/PluginExport.h"
 
-// Host thread that loads the plug-in.
+// [start-up]
 TB_PLUGIN_EXPORT AEffect* VSTPluginMain (AudioMasterCallback hostCallback)
 {
     try

@@ -22,7 +22,7 @@ namespace
     }
 }
 
-// Any thread the host calls the dispatcher from.
+// [any thread, realtime]; with Close, [shut-down].
 VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
     tbLogger.logDispatcherCall (opcode, index, value, ptr, opt);
@@ -42,7 +42,7 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
     return result;
 }
 
-// Host's audio thread.
+// [audio]
 void processThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
     tbLogger.logProcess (inputs, outputs, sampleFrames, false);
@@ -52,7 +52,7 @@ void processThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampl
             process (target, inputs, outputs, sampleFrames);
 }
 
-// Host's audio thread.
+// [audio]
 void processReplacingThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
     tbLogger.logProcess (inputs, outputs, sampleFrames, true);
@@ -62,7 +62,7 @@ void processReplacingThunk (AEffect*, float** inputs, float** outputs, std::int3
             processReplacing (target, inputs, outputs, sampleFrames);
 }
 
-// Any host thread (audio or GUI).
+// [any thread, realtime] Any host thread, audio or GUI.
 void setParameterThunk (AEffect*, std::int32_t index, float parameter)
 {
     tbLogger.logSetParameter (index, parameter);
@@ -72,7 +72,7 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
             setParameter (target, index, parameter);
 }
 
-// Any host thread (audio or GUI).
+// [any thread, realtime] Any host thread, audio or GUI.
 float getParameterThunk (AEffect*, std::int32_t index)
 {
     tbLogger.logGetParameter (index);
@@ -84,7 +84,7 @@ float getParameterThunk (AEffect*, std::int32_t index)
     return 0.0f;
 }
 
-// Host's audio thread.
+// [audio]
 void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, std::int32_t sampleFrames)
 {
     if (auto* target = currentTarget())
@@ -92,7 +92,7 @@ void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, s
             processDoubleReplacing (target, inputs, outputs, sampleFrames);
 }
 
-// Any thread of the target, during its entry included.
+// [any thread, realtime] The target's, during its entry included.
 VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
     tbLogger.logAudioMasterCall (opcode, index, value, ptr, opt);

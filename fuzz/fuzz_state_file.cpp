@@ -3,6 +3,7 @@
 // written and read back unchanged.
 #include "log/StateFile.h"
 #include "log/TBLogger.h"
+#include "tests/support/LoggerState.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,20 +13,7 @@ namespace
 {
 void discardLine (const char*, std::size_t) {}
 
-std::vector<bool> flagsAndOptions()
-{
-    std::vector<bool> all;
-
-    for (int group = 0; group < numOpCodeGroups; ++group)
-        for (int index = 0; index < TBLogger::getNumOpCodes (group); ++index)
-            all.push_back (TBLogger::isOpCodeEnabled (group, index));
-
-    all.push_back (tbLogger.logParameters);
-    all.push_back (tbLogger.logReturnParameters);
-    all.push_back (tbLogger.logTime);
-    all.push_back (tbLogger.rememberTarget);
-    return all;
-}
+using testsupport::flagsAndOptions;
 
 // The document writeStateFile would write, in memory.
 juce::String documentFor (const juce::File& lastDirectory, const juce::File& target)

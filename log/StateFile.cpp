@@ -1,13 +1,14 @@
-// The state file: tbLogger's enable flags and options and the folder last
-// browsed, in an XML document beside the Tattlebox library.
+// The state file: tbLogger's enable flags and options, the folder last
+// browsed and the remembered target, in an XML document beside the Tattlebox
+// library (or in the user's state folder, see StateLocation.h).
 //
 // The reader is lenient the way the file's users expect (names in any case,
 // missing pieces keep their values) and defensive towards what a damaged or
-// hostile file may hold. The framework's parser recurses once per nesting
-// level (a few thousand levels exhaust a host thread's stack) and takes
-// document types and unknown entities in ways no state file needs, so a
-// document is screened before it is parsed.
+// hostile file may hold: a document is screened (DocumentScreen.h) before
+// the framework parses it.
+#include "DocumentScreen.h"
 #include "StateFile.h"
+#include "StateLocation.h"
 #include "TBLogger.h"
 
 #include <climits>
@@ -19,10 +20,6 @@ namespace
 using CharPointer = juce::String::CharPointerType;
 using juce::juce_wchar;
 
-// Our own document is four levels deep; the limit only has to keep the
-// parser's recursion far from the end of a host thread's stack.
-constexpr int maxElementDepth = 64;
-
 // Ours is about 9 KB. Anything far larger is not our file, and reading it
 // whole (a link to a device, say) could exhaust the host's memory.
 constexpr int maxStateFileBytes = 1 << 20;
@@ -31,247 +28,6 @@ constexpr int maxStateFileBytes = 1 << 20;
 // the attributes looked at. Ours have three; the rest of a stuffed element is ignored.
 constexpr int maxAttributesLookedAt = 64;
 
-//==============================================================================
-// Accepts the documents whose structure the framework's parser reads the same
-// way as this scan does, and whose nesting stays within maxElementDepth.
-// Rejects what well-formed XML does not allow and what we never write: a
-// document type, entities other than the five predefined ones and character
-// references, processing instructions inside elements, markup inside tags, a
-// gap after '<'. Iterative, linear time.
-class DocumentScreen
-{
-public:
-    explicit DocumentScreen (CharPointer text) noexcept : p (text) {}
-
-    bool accepts() noexcept
-    {
-        if (! skipSpaceCommentsAndInstructions() || *p != '<' || ! startTag())
-            return false;
-
-        while (depth > 0)
-            if (! contentItem())
-                return false;
-
-        return true; // whatever follows the root is never parsed
-    }
-
-private:
-    CharPointer p;
-    int depth = 0;
-
-    bool startsWith (const char* ascii) const noexcept
-    {
-        return p.compareUpTo (juce::CharPointer_ASCII (ascii), (int) std::strlen (ascii)) == 0;
-    }
-
-    bool skipPast (int openerLength, const char* closer) noexcept
-    {
-        p += openerLength;
-        const auto found = p.indexOf (juce::CharPointer_ASCII (closer));
-
-        if (found < 0)
-            return false;
-
-        p += found + (int) std::strlen (closer);
-        return true;
-    }
-
-    bool skipSpaceCommentsAndInstructions() noexcept
-    {
-        for (;;)
-        {
-            p.incrementToEndOfWhitespace();
-
-            if (startsWith ("<!--"))
-            {
-                if (! skipPast (4, "-->"))
-                    return false;
-            }
-            else if (startsWith ("<?"))
-            {
-                if (! skipPast (2, "?>"))
-                    return false;
-            }
-            else
-            {
-                return true;
-            }
-        }
-    }
-
-    static bool isNameChar (juce_wchar c) noexcept
-    {
-        return juce::CharacterFunctions::isLetterOrDigit (c)
-                 || c == '_' || c == '-' || c == ':' || c == '.';
-    }
-
-    bool skipName() noexcept
-    {
-        if (! isNameChar (*p))
-            return false;
-
-        while (isNameChar (*p))
-            ++p;
-
-        return true;
-    }
-
-    // At '<'. An empty element leaves the depth alone; an open one adds a level.
-    bool startTag() noexcept
-    {
-        ++p;
-
-        if (! skipName())
-            return false;
-
-        for (;;)
-        {
-            p.incrementToEndOfWhitespace();
-
-            if (startsWith ("/>"))
-            {
-                p += 2;
-                return true;
-            }
-
-            if (*p == '>')
-            {
-                ++p;
-                return ++depth <= maxElementDepth;
-            }
-
-            if (! attribute())
-                return false;
-        }
-    }
-
-    bool attribute() noexcept
-    {
-        if (! skipName())
-            return false;
-
-        p.incrementToEndOfWhitespace();
-
-        if (*p != '=')
-            return false;
-
-        ++p;
-        p.incrementToEndOfWhitespace();
-
-        const auto quote = *p;
-
-        if (quote != '"' && quote != '\'')
-            return false;
-
-        for (++p;;)
-        {
-            const auto c = *p;
-
-            if (c == 0)
-                return false;
-
-            if (c == quote)
-            {
-                ++p;
-                return true;
-            }
-
-            if (c == '&')
-            {
-                if (! reference())
-                    return false;
-            }
-            else
-            {
-                ++p;
-            }
-        }
-    }
-
-    // At '&': a predefined entity or a character reference to a real character.
-    bool reference() noexcept
-    {
-        ++p;
-
-        for (auto* entity : { "amp;", "quot;", "apos;", "lt;", "gt;" })
-        {
-            const auto length = (int) std::strlen (entity);
-
-            if (p.compareIgnoreCaseUpTo (juce::CharPointer_ASCII (entity), length) == 0)
-            {
-                p += length;
-                return true;
-            }
-        }
-
-        if (*p != '#')
-            return false;
-
-        ++p;
-        const bool hex = (*p == 'x' || *p == 'X');
-
-        if (hex)
-            ++p;
-
-        std::int64_t code = 0;
-        int digits = 0;
-
-        for (; *p != ';'; ++p)
-        {
-            const auto digit = hex ? juce::CharacterFunctions::getHexDigitValue (*p)
-                                   : ((*p >= '0' && *p <= '9') ? (int) (*p - '0') : -1);
-
-            if (digit < 0 || ++digits > (hex ? 8 : 12))
-                return false;
-
-            code = code * (hex ? 16 : 10) + digit;
-        }
-
-        ++p;
-        return digits > 0 && code > 0 && code <= 0x10ffff;
-    }
-
-    // Inside an open element: text, a reference, markup, a child or the end tag.
-    bool contentItem() noexcept
-    {
-        const auto c = *p;
-
-        if (c == 0)
-            return false;
-
-        if (c == '&')
-            return reference();
-
-        if (c != '<')
-        {
-            ++p;
-            return true;
-        }
-
-        if (startsWith ("<!--"))       return skipPast (4, "-->");
-        if (startsWith ("<![CDATA["))  return skipPast (9, "]]>");
-
-        // The parser loops for ever on a processing instruction followed by
-        // text, and we never write one inside an element.
-        if (startsWith ("<?"))
-            return false;
-
-        if (startsWith ("</"))
-        {
-            // The parser does not compare the end tag's name either.
-            const auto end = p.indexOf ((juce_wchar) '>');
-
-            if (end < 0)
-                return false;
-
-            p += end + 1;
-            --depth;
-            return true;
-        }
-
-        return startTag();
-    }
-};
 
 //==============================================================================
 // Element and attribute names match without regard to case; the first match wins.
@@ -407,13 +163,13 @@ bool writeDocument (const juce::XmlElement& root, const juce::File& stateFile)
 } // namespace
 
 //==============================================================================
-// Any thread.
+// [any thread]
 juce::File getStateFile (const juce::File& pluginFile)
 {
-    return pluginFile.withFileExtension ("xml");
+    return locateStateFile (pluginFile);
 }
 
-// Shut-down thread.
+// [shut-down]
 bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirectory, const juce::File& target)
 {
     try
@@ -430,7 +186,7 @@ bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirecto
     return false;
 }
 
-// Start-up thread.
+// [start-up]
 void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory, juce::File* target)
 {
     try
@@ -450,10 +206,10 @@ void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory, juc
     catch (...) {} // start-up runs inside a host call: keep what was restored
 }
 
-// Start-up thread (and the fuzzer's).
+// [start-up] (and the fuzzer).
 void readStateDocument (const juce::String& documentText, juce::File& lastDirectory, juce::File* target)
 {
-    if (! DocumentScreen (documentText.getCharPointer()).accepts())
+    if (! passesDocumentScreen (documentText.getCharPointer()))
         return;
 
     const auto root = juce::XmlDocument (documentText).getDocumentElement();
@@ -471,7 +227,7 @@ void readStateDocument (const juce::String& documentText, juce::File& lastDirect
 }
 
 //==============================================================================
-// Shut-down thread.
+// [shut-down]
 void TBLogger::saveToXml (juce::XmlElement& element) const
 {
     element.deleteAllChildElements();
@@ -496,7 +252,7 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("rememberTarget", rememberTarget ? 1 : 0);
 }
 
-// Start-up thread, before any call reaches the logger.
+// [start-up] Before any call reaches the logger.
 void TBLogger::restoreFromXml (const juce::XmlElement& element)
 {
     for (int group = 0; group < numOpCodeGroups; ++group)

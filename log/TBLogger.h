@@ -29,22 +29,22 @@ public:
     TBLogger() noexcept = default;
     ~TBLogger() override;
 
-    // Any thread (through juce::Logger::writeToLog).
+    // [any thread] Through juce::Logger::writeToLog.
     void logMessage (const juce::String& message) override;
-    // Any thread: writes a free-text line with the prefix, whatever the switches say.
+    // [any thread, realtime] Writes a free-text line with the prefix, whatever the switches say.
     virtual void logLine (const char* text) noexcept;
-    // Unloading or exiting thread, once: writes the line, which stays the last
+    // [load/unload] Once: writes the line, which stays the last
     // one even where threads of a host that never sent Close still call in.
     void logFinalLine (const char* text) noexcept;
 
-    // Start-up thread: counters 0, every entry enabled, default options, current logger.
+    // [start-up] Counters 0, every entry enabled, default options, current logger.
     void initialise (const juce::String& name);
-    // Message/start-up thread.
+    // [message] or [start-up].
     juce::String getName() const;
-    // Start-up thread, while other threads may be writing lines.
+    // [start-up] While other threads may be writing lines.
     void setName (const juce::String& newName) noexcept;
 
-    // Call paths, any thread.
+    // [any thread, realtime] The call paths.
     void logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
     void logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept;
     void logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
@@ -84,6 +84,9 @@ public:
     std::atomic<bool> rememberTarget { false };
 
 private:
+    // Each formatting operation and logLine own one of these on the stack.
+    using LineBuffer = char[maxLineLength + 1];
+
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
     static constexpr int maxNameBytes = 255;
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-// Any thread. length is the text's length without terminator; longer text than
+// [any thread, realtime] length is the text's length without terminator; longer text than
 // the logger's line limit is cut.
 void writeDebugLine (const char* text, std::size_t length) noexcept;
 
@@ -14,7 +14,7 @@ namespace debugOutputDetail
 {
     constexpr std::size_t maxText = 1023;
 
-    // Any thread. The text, cut to maxText, then a line feed and a terminator,
+    // [any thread, realtime] The text, cut to maxText, then a line feed and a terminator,
     // into buffer (maxText + 2 bytes); the length with the line feed.
     inline std::size_t prepareLine (char* buffer, const char* text, std::size_t length) noexcept
     {

@@ -3,5 +3,5 @@
 // an X server), and creating a window there crashes inside the framework.
 #pragma once
 
-// Message thread, with the framework up.
+// [message] With the framework up.
 bool canShowWindows();

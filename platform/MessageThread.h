@@ -15,23 +15,23 @@ public:
     MessageThread() = default;
     ~MessageThread();
 
-    // Start-up thread: brings the framework up on the message thread before returning.
+    // [start-up] Brings the framework up on the message thread before returning.
     void start();
 
-    // Shut-down thread: shuts the framework down on the message thread and waits for it.
+    // [shut-down] Shuts the framework down on the message thread and waits for it.
     void stop();
 
-    // Any thread.
+    // [any thread]
     bool isRunning() const noexcept;
 
-    // Any thread but the message thread: runs fn there and waits for it.
+    // [any thread] Runs fn on the message thread and waits for it.
     // Runs fn directly on the message thread itself; false when not running.
     bool callAndWait (std::function<void()> fn);
 
-    // Any thread: queues fn for the message thread; false when not running.
+    // [any thread] Queues fn for the message thread; false when not running.
     bool post (std::function<void()> fn);
 
-    // Any thread: whether the caller is the message thread.
+    // [any thread] Whether the caller is the message thread.
     bool isThisTheMessageThread() const noexcept;
 
 private:

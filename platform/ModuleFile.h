@@ -4,25 +4,25 @@
 
 #include <juce_core/juce_core.h>
 
-// Any thread. Null when the address lies in no loaded library.
+// [any thread] Null when the address lies in no loaded library.
 void* getModuleHandle (const void* addressInModule) noexcept;
 
-// Any thread. The library's full path as it was loaded (links not resolved),
+// [any thread] The library's full path as it was loaded (links not resolved),
 // or a default File when unknown.
 juce::File getModuleFile (const void* addressInModule);
 
-// Loading thread, before anything else of the library runs: notes what a
+// [load/unload] Before anything else of the library runs: notes what a
 // relative load path is relative to. Does nothing where paths are always full.
 void noteLoadFolder() noexcept;
 
-// Any thread. One more reference on the library that contains the address, so
+// [any thread] One more reference on the library that contains the address, so
 // that it stays mapped while threads of its own may run; null when unknown.
 void* holdModule (const void* addressInModule) noexcept;
 
-// Any thread. Gives a reference of holdModule back; null does nothing.
+// [any thread] Gives a reference of holdModule back; null does nothing.
 void releaseModule (void* handle) noexcept;
 
-// Any thread. Runs fn when the process exits, before the statics of the
+// [any thread] Runs fn when the process exits, before the statics of the
 // library and of the framework inside it are destroyed: threads of our own
 // still running then (a host that exits without Close) must stop first. Does
 // nothing where the platform ends every other thread before the library's

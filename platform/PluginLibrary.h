@@ -14,11 +14,11 @@ constexpr const char* pluginLibraryPattern = "*.dll";
 constexpr const char* pluginLibraryPattern = "*.so";
 #endif
 
-// Any thread. Null when the library does not load (a failure raised inside counts as one).
+// [any thread] Null when the library does not load (a failure raised inside counts as one).
 std::unique_ptr<juce::DynamicLibrary> loadPluginLibrary (const juce::File& file);
 
-// Any thread. The entry exported as "main" (on Linux, else as "VSTPluginMain"); null where none is.
+// [any thread] The entry exported as "main" (on Linux, else as "VSTPluginMain"); null where none is.
 VstPluginMainProc findPluginEntry (juce::DynamicLibrary& library) noexcept;
 
-// Any thread. Frees the library; false when there was none.
+// [any thread] Frees the library; false when there was none.
 bool freePluginLibrary (std::unique_ptr<juce::DynamicLibrary>& library) noexcept;

@@ -18,7 +18,7 @@ clang libclang-rt-14-dev
 xvfb xauth openbox xdotool wmctrl x11-utils imagemagick fonts-dejavu-core
 dpf-plugins-vst lsp-plugins-vst iem-plugin-suite-vst zynaddsubfx-vst dragonfly-reverb-vst
 ardour
-valgrind binutils
+valgrind binutils dpkg-dev lintian gdb
 "; fi
 missing=""
 for p in $PACKAGES; do

@@ -13,43 +13,43 @@
 class OldTabbedComponent : public juce::Component
 {
 public:
-    // Message thread.
+    // [message]
     explicit OldTabbedComponent (const juce::String& componentName);
-    // Message thread.
+    // [message]
     ~OldTabbedComponent() override;
 
-    // Message thread. Lays out again only when one of the four values changes.
+    // [message] Lays out again only when one of the four values changes.
     void setTabPosition (int position, int tabDepth, int pageIndentX, int pageIndentY);
-    // Message thread. Repaints only when one of the five colours changes.
+    // [message] Repaints only when one of the five colours changes.
     void setColours (const juce::Colour& backgroundColour, const juce::Colour& textColour,
                      const juce::Colour& outlineColour, const juce::Colour& backTabOutlineColour,
                      const juce::Colour& backTabColour);
 
-    // Message thread. Takes ownership of the tab; a negative index or one past the end appends.
+    // [message] Takes ownership of the tab; a negative index or one past the end appends.
     void addTab (int index, juce::Component* tab);
-    // Message thread.
+    // [message]
     int getNumTabs() const;
-    // Message thread. Null for an index outside the list.
+    // [message] Null for an index outside the list.
     juce::Component* getTabComponent (int index) const;
-    // Message thread.
+    // [message]
     int getCurrentTabIndex() const noexcept { return currentTabIndex; }
-    // Message thread. Always ends with currentTabChanged, even for the tab already in front.
+    // [message] Always ends with currentTabChanged, even for the tab already in front.
     void setCurrentTab (int index);
 
-    // Message thread. Shows newContent (may be null) as the page and returns the page it
+    // [message] Shows newContent (may be null) as the page and returns the page it
     // replaced, or null when newContent is already shown. Deletes neither.
     juce::Component* setContentComponent (juce::Component* newContent);
 
-    // Message thread, at the end of every setCurrentTab.
+    // [message] At the end of every setCurrentTab.
     virtual void currentTabChanged (int newCurrentTabIndex, bool alreadyCurrent,
                                     const juce::ModifierKeys& modifiers) = 0;
 
-    // Message thread.
+    // [message]
     void paint (juce::Graphics& g) override;
-    // Message thread.
+    // [message]
     void resized() override;
 
-    // Message thread: fills the outline (page fill and line) into a child's
+    // [message] Fills the outline (page fill and line) into a child's
     // graphics context, mapped from this container's coordinates to the child's.
     void paintOutline (juce::Graphics& g, const juce::Component& child) const;
 

@@ -9,17 +9,17 @@ class OldTabbedComponent;
 class OldTabbedComponentBasicTab : public juce::Component
 {
 public:
-    // Message thread.
+    // [message]
     explicit OldTabbedComponentBasicTab (const juce::String& tabName);
 
-    // Message thread.
+    // [message]
     void mouseDown (const juce::MouseEvent& e) override;
-    // Message thread.
+    // [message]
     void mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails& wheel) override;
-    // Message thread.
+    // [message]
     void paint (juce::Graphics& g) override;
 
-    // Message thread, from paint. Draws the name; the basic tab draws front and back tabs alike.
+    // [message] From paint. Draws the name; the basic tab draws front and back tabs alike.
     virtual void paintTab (juce::Graphics& g, bool isFrontTab, OldTabbedComponent* owner);
 
 protected:

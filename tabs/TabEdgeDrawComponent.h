@@ -7,10 +7,10 @@
 class TabEdgeDrawComponent : public juce::Component
 {
 public:
-    // Message thread.
+    // [message]
     TabEdgeDrawComponent() = default;
 
-    // Message thread.
+    // [message]
     void paint (juce::Graphics& g) override;
 
 private:

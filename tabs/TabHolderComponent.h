@@ -11,16 +11,16 @@ class TabHolderComponent : public juce::Component,
                            public juce::ScrollBar::Listener
 {
 public:
-    // Message thread.
+    // [message]
     TabHolderComponent() = default;
-    // Message thread. Deletes the tab components.
+    // [message] Deletes the tab components.
     ~TabHolderComponent() override;
 
-    // Message thread.
+    // [message]
     void paint (juce::Graphics& g) override;
-    // Message thread.
+    // [message]
     void resized() override;
-    // Message thread, as an asynchronous message from the container's scroll bar.
+    // [message] As an asynchronous message from the container's scroll bar.
     void scrollBarMoved (juce::ScrollBar* scrollBarThatHasMoved, double newRangeStart) override;
 
 private:

@@ -1,4 +1,5 @@
 #include "TBAboutContent.h"
+#include "TBPalette.h"
 
 #include "TBTextEditorStyle.h"
 #include "WebPages.h"
@@ -12,7 +13,7 @@ TBAboutContent::TBAboutContent (const juce::URL& productPage)
     : homePageLink (WebPages::withoutScheme (productPage), productPage),
       aboutText ({}, 0)
 {
-    homePageLink.setColour (juce::HyperlinkButton::textColourId, juce::Colour (0xaa1111ee));
+    homePageLink.setColour (juce::HyperlinkButton::textColourId, TBPalette::link);
     homePageLink.setBounds (5, 140, 100, 18);
     addAndMakeVisible (homePageLink);
     homePageLink.changeWidthToFitText();

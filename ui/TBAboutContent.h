@@ -8,13 +8,13 @@
 class TBAboutContent : public juce::Component
 {
 public:
-    // Message thread.
+    // [message]
     TBAboutContent();
-    // Message thread: a page linking to the given product page.
+    // [message] A page linking to the given product page.
     explicit TBAboutContent (const juce::URL& productPage);
     ~TBAboutContent() override;
 
-    // Any thread: the seven lines, without a final line feed.
+    // [any thread] The seven lines, without a final line feed.
     static juce::String getAboutText();
 
 private:

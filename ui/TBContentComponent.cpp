@@ -4,6 +4,7 @@
 #include "TBVstAEffectComponent.h"
 #include "TBVstOpCodeListComponent.h"
 #include "TBImages.h"
+#include "TBPalette.h"
 #include "WebPages.h"
 #include "log/TBLogger.h"
 #include "tabs/OldTabbedComponentBasicTab.h"
@@ -22,9 +23,6 @@ namespace
     constexpr int logoWidth = 112, logoHeight = 84;
     constexpr int columnCentreX = columnX + buttonWidth / 2;
 
-    const juce::Colour black { 0xff000000 };
-    const juce::Colour buttonColour { 0xffcedbe3 };
-    const juce::Colour buttonOnColour { 0xff25648b };
 
     const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "About" };
 
@@ -40,14 +38,14 @@ namespace
     }
 }
 
-TBContentComponent::TBContentComponent()
+TBContentComponent::TBContentComponent (const AEffect& shownRecord)
     : OldTabbedComponent ("TBContentComponent"),
       timeBase (juce::Time::getCurrentTime())
 {
-    setColours (juce::Colour (0xfff2f2f2), juce::Colour (0xff4d4d4d), juce::Colour (0xff25648b),
-                juce::Colour (0xffcedbe3), juce::Colour (0xffe8e8e8));
+    setColours (TBPalette::lightestGrey, TBPalette::darkGrey, TBPalette::darkBlue,
+                TBPalette::paleBlueGrey, TBPalette::lighterGrey);
 
-    pages[0] = std::make_unique<TBVstAEffectComponent>();
+    pages[0] = std::make_unique<TBVstAEffectComponent> (shownRecord);
     pages[1] = std::make_unique<TBVstOpCodeListComponent> (groupDispatcher);
     pages[2] = std::make_unique<TBVstOpCodeListComponent> (groupAudioMaster);
     pages[3] = std::make_unique<TBAboutContent>();
@@ -88,7 +86,7 @@ TBVstOpCodeListComponent* TBContentComponent::getOpCodePage (int index) const no
     return dynamic_cast<TBVstOpCodeListComponent*> (getPage (index));
 }
 
-// Message thread, once, after the window has its final size.
+// [message] Once, after the window has its final size.
 void TBContentComponent::createControls()
 {
     for (int i = 0; i < numPages; ++i)
@@ -138,10 +136,10 @@ std::unique_ptr<juce::TextButton> TBContentComponent::makeTextButton (const juce
                                                                       const juce::String& tooltip, int y)
 {
     auto button = std::make_unique<juce::TextButton> (text, tooltip);
-    button->setColour (juce::TextButton::textColourOffId, black);
-    button->setColour (juce::TextButton::textColourOnId, black);
-    button->setColour (juce::TextButton::buttonColourId, buttonColour);
-    button->setColour (juce::TextButton::buttonOnColourId, buttonOnColour);
+    button->setColour (juce::TextButton::textColourOffId, TBPalette::black);
+    button->setColour (juce::TextButton::textColourOnId, TBPalette::black);
+    button->setColour (juce::TextButton::buttonColourId, TBPalette::paleBlueGrey);
+    button->setColour (juce::TextButton::buttonOnColourId, TBPalette::darkBlue);
     button->setBounds (columnX, y, buttonWidth, rowHeight);
     addAndMakeVisible (*button);
     button->addListener (this);
@@ -182,7 +180,7 @@ std::unique_ptr<juce::ImageButton> TBContentComponent::makeImageButton (const ju
     return button;
 }
 
-// Message thread, every 50 ms from the window's timer.
+// [message] Every 50 ms from the window's timer.
 void TBContentComponent::tick()
 {
     if (auto* page = getOpCodePage (getCurrentTabIndex()))
@@ -192,7 +190,7 @@ void TBContentComponent::tick()
         timeButton->setButtonText ((juce::Time::getCurrentTime() - timeBase).getDescription());
 }
 
-// Message thread, at the end of every setCurrentTab.
+// [message] At the end of every setCurrentTab.
 void TBContentComponent::currentTabChanged (int newIndex, bool alreadyCurrent, const juce::ModifierKeys&)
 {
     if (alreadyCurrent || getPage (newIndex) == nullptr)
@@ -229,7 +227,7 @@ void TBContentComponent::resetTime()
     timeBase = now;
 }
 
-// Message thread, from every control of the command column.
+// [message] From every control of the command column.
 void TBContentComponent::buttonClicked (juce::Button* button)
 {
     if (button == nullptr)

@@ -3,6 +3,7 @@
 // about) and, below them, the command column.
 #pragma once
 
+#include "bridge/VstInterface.h"
 #include "tabs/OldTabbedComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -16,8 +17,9 @@ class TBContentComponent : public OldTabbedComponent,
                            public juce::Button::Listener
 {
 public:
-    // Message thread, for all of these.
-    TBContentComponent();
+    // [message] For all of these. The record is the one the host holds,
+    // shown on the AEffect page; it outlives the component.
+    explicit TBContentComponent (const AEffect& shownRecord);
     ~TBContentComponent() override;
 
     void createControls();

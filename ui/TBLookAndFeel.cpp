@@ -1,4 +1,5 @@
 #include "TBLookAndFeel.h"
+#include "TBPalette.h"
 
 TBLookAndFeel::TBLookAndFeel() = default;
 TBLookAndFeel::~TBLookAndFeel() = default;
@@ -7,9 +8,9 @@ juce::Button* TBLookAndFeel::createDocumentWindowButton (int)
 {
     // Whatever the window asks for: the control window may be minimised, never closed.
     auto* button = new juce::ShapeButton ("TBMinimizeButton",
-                                          juce::Colour (0xffcedbe3),
-                                          juce::Colour (0xffb0bdc5),
-                                          juce::Colour (0xff25648b));
+                                          TBPalette::paleBlueGrey,
+                                          TBPalette::blueGrey,
+                                          TBPalette::darkBlue);
     minimizeButton = button;
     button->setTooltip ("Minimize");
 

@@ -7,11 +7,11 @@
 class TBLookAndFeel : public juce::LookAndFeel_V4
 {
 public:
-    // Message thread.
+    // [message]
     TBLookAndFeel();
     ~TBLookAndFeel() override;
 
-    // Message thread, whenever a window's look-and-feel is set or changes; the
+    // [message] Whenever a window's look-and-feel is set or changes; the
     // window owns the button returned.
     juce::Button* createDocumentWindowButton (int buttonType) override;
 

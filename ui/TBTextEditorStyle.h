@@ -3,5 +3,5 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-// Message thread: read-only, multi-line with word wrap, pop-up menu, the pages' colours.
+// [message] Read-only, multi-line with word wrap, pop-up menu, the pages' colours.
 void tbStyleReadOnlyTextEditor (juce::TextEditor& editor);

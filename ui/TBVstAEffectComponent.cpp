@@ -1,7 +1,6 @@
 #include "TBVstAEffectComponent.h"
 
 #include "TBTextEditorStyle.h"
-#include "bridge/WrapperEffect.h"
 #include "log/OpCodeCatalogue.h"
 
 #include <charconv>
@@ -74,8 +73,9 @@ juce::String fourCharCode (std::int32_t value)
     return code;
 }
 
-TBVstAEffectComponent::TBVstAEffectComponent()
-    : TBVstOpCodeListComponent (groupAEffectFunctions)
+TBVstAEffectComponent::TBVstAEffectComponent (const AEffect& shownRecord)
+    : TBVstOpCodeListComponent (groupAEffectFunctions),
+      record (shownRecord)
 {
     // Whole-record comparison is bytewise, padding included.
     std::memset (&shownEffect, 0, sizeof (shownEffect));
@@ -110,10 +110,10 @@ void TBVstAEffectComponent::refreshCounters()
         return;
 
     // An unchanged record never touches the editor: text, selection and scroll stay.
-    if (std::memcmp (&wrapperEffect, &shownEffect, sizeof (AEffect)) == 0)
+    if (std::memcmp (&record, &shownEffect, sizeof (AEffect)) == 0)
         return;
 
-    std::memcpy (&shownEffect, &wrapperEffect, sizeof (AEffect));
+    std::memcpy (&shownEffect, &record, sizeof (AEffect));
     describeEffect();
 }
 

@@ -1,6 +1,6 @@
 // TBVstAEffectComponent: the "AEffect" page. The six AEffect-function rows on
-// top and, below them, a read-only dump of the record the host holds
-// (wrapperEffect), rebuilt only when a byte of that record changes.
+// top and, below them, a read-only dump of the record the host holds, rebuilt
+// only when a byte of that record changes.
 #pragma once
 
 #include "TBVstOpCodeListComponent.h"
@@ -11,31 +11,32 @@
 #include <cstdint>
 #include <memory>
 
-// Any thread: four characters, most significant byte first; a zero byte shows as a blank.
+// [any thread] Four characters, most significant byte first; a zero byte shows as a blank.
 juce::String fourCharCode (std::int32_t value);
 
 class TBVstAEffectComponent : public TBVstOpCodeListComponent
 {
 public:
-    // Message thread.
-    TBVstAEffectComponent();
+    // [message] The record is the one the host holds; it outlives the page.
+    explicit TBVstAEffectComponent (const AEffect& shownRecord);
     ~TBVstAEffectComponent() override;
 
-    // Message thread, each time the tab is selected; only the first call builds.
+    // [message] Each time the tab is selected; only the first call builds.
     void createRows() override;
-    // Message thread, every timer tick while the tab is in front.
+    // [message] Every timer tick while the tab is in front.
     void refreshCounters() override;
 
-    // Message thread: rebuilds the editor's text from shownEffect.
+    // [message] Rebuilds the editor's text from shownEffect.
     void describeEffect();
 
-    // Any thread: the dump of a record, line by line, without a final line feed.
+    // [any thread] The dump of a record, line by line, without a final line feed.
     static juce::String describe (const AEffect& effect);
 
     juce::TextEditor* getTextEditor() const noexcept { return textEditor.get(); }
     const AEffect& getShownEffect() const noexcept   { return shownEffect; }
 
 private:
+    const AEffect& record;
     AEffect shownEffect;
     // A child; deleted before the rows, as it was added after them.
     std::unique_ptr<juce::TextEditor> textEditor;

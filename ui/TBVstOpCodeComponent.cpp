@@ -1,17 +1,18 @@
 #include "TBVstOpCodeComponent.h"
+#include "TBPalette.h"
 
 #include "log/TBLogger.h"
 
 namespace
 {
-    const juce::Colour backgroundColour { 0xfff2f2f2 };
-    const juce::Colour hoverColour { 0xffe5e2da };
-    const juce::Colour separatorColour { 0xffe0e0e0 };
-    const juce::Colour tickOnColour { 0xffe5b780 };
-    const juce::Colour tickOffColour { 0xfffdf1d4 };
-    const juce::Colour tickOutlineColour { 0xfff3dbb0 };
-    const juce::Colour activeTextColour { 0xff000000 };
-    const juce::Colour idleTextColour { 0xff8b8b8b };
+    const juce::Colour& backgroundColour = TBPalette::lightestGrey;
+    const juce::Colour& hoverColour = TBPalette::rowHover;
+    const juce::Colour& separatorColour = TBPalette::lightGrey;
+    const juce::Colour& tickOnColour = TBPalette::tickOn;
+    const juce::Colour& tickOffColour = TBPalette::tickOff;
+    const juce::Colour& tickOutlineColour = TBPalette::tickOutline;
+    const juce::Colour& activeTextColour = TBPalette::black;
+    const juce::Colour& idleTextColour = TBPalette::middleGrey;
 }
 
 TBVstOpCodeComponent::TBVstOpCodeComponent (int groupToShow, int indexToShow)

@@ -10,16 +10,16 @@ public:
     static constexpr int rowWidth = 280;
     static constexpr int rowHeight = 16;
 
-    // Message thread.
+    // [message]
     TBVstOpCodeComponent (int group, int index);
     ~TBVstOpCodeComponent() override;
 
-    // Message thread: any button toggles the entry.
+    // [message] Any button toggles the entry.
     void mouseDown (const juce::MouseEvent&) override;
-    // Message thread.
+    // [message]
     void paint (juce::Graphics&) override;
 
-    // Message thread, every timer tick of the page in front: repaints what the
+    // [message] Every timer tick of the page in front: repaints what the
     // counter changed and nothing else.
     void refreshCounter();
 

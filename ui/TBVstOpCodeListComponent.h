@@ -12,14 +12,14 @@ class TBVstOpCodeListComponent : public juce::Component
 public:
     static constexpr int columnSpacing = 282;
 
-    // Message thread.
+    // [message]
     explicit TBVstOpCodeListComponent (int group);
     ~TBVstOpCodeListComponent() override;
 
-    // Message thread, each time the page's tab is selected, after the page has
+    // [message] Each time the page's tab is selected, after the page has
     // its final size; only the first call creates the rows.
     virtual void createRows();
-    // Message thread, every timer tick while the page is in front.
+    // [message] Every timer tick while the page is in front.
     virtual void refreshCounters();
 
     int getGroup() const noexcept                { return group; }

@@ -1,6 +1,7 @@
 #include "TBWindow.h"
 
 #include "TBContentComponent.h"
+#include "TBPalette.h"
 #include "log/TBLogger.h"
 
 namespace
@@ -9,8 +10,8 @@ namespace
     constexpr int borderPixels = 3;
 }
 
-TBWindow::TBWindow()
-    : juce::DialogWindow ("Tattlebox - " + tbLogger.getName(), juce::Colour (0xff6793ae), false)
+TBWindow::TBWindow (const AEffect& shownRecord)
+    : juce::DialogWindow ("Tattlebox - " + tbLogger.getName(), TBPalette::windowBlue, false)
 {
     setTitleBarHeight (titleBarPixels);
 
@@ -18,7 +19,7 @@ TBWindow::TBWindow()
     // button, which is our minimise button (see lookAndFeelChanged).
     setLookAndFeel (&lookAndFeel);
 
-    setContentOwned (new TBContentComponent(), false);
+    setContentOwned (new TBContentComponent (shownRecord), false);
     centreWithSize (windowWidth, windowHeight);
     getContent()->createControls();
     setVisible (true);
@@ -42,7 +43,7 @@ juce::BorderSize<int> TBWindow::getBorderThickness()
     return juce::BorderSize<int> (borderPixels);
 }
 
-// Message thread. The window makes its title-bar button anew whenever its
+// [message] The window makes its title-bar button anew whenever its
 // look-and-feel or its place on the desktop changes, and gives it Alt+F4 each
 // time: that shortcut must press nothing here.
 void TBWindow::lookAndFeelChanged()
@@ -58,13 +59,13 @@ void TBWindow::lookAndFeelChanged()
     }
 }
 
-// Message thread: the platform's close request. The window is not closable.
+// [message] The platform's close request. The window is not closable.
 void TBWindow::userTriedToCloseWindow() {}
 
-// Message thread: reached only through the title-bar button, which minimises.
+// [message] Reached only through the title-bar button, which minimises.
 void TBWindow::closeButtonPressed() {}
 
-// Message thread.
+// [message]
 void TBWindow::buttonClicked (juce::Button* button)
 {
     if (button != nullptr && button == lookAndFeel.minimizeButton.getComponent())
@@ -72,7 +73,7 @@ void TBWindow::buttonClicked (juce::Button* button)
             peer->setMinimised (true);
 }
 
-// Message thread, every 50 ms.
+// [message] Every 50 ms.
 void TBWindow::timerCallback()
 {
     if (auto* content = getContent())

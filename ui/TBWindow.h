@@ -4,6 +4,7 @@
 #pragma once
 
 #include "TBLookAndFeel.h"
+#include "bridge/VstInterface.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -17,8 +18,9 @@ public:
     static constexpr int windowWidth = 774;
     static constexpr int windowHeight = 666;
 
-    // Message thread, for all of these.
-    TBWindow();
+    // [message] For all of these. The record is the one the host holds,
+    // which the window shows; it outlives the window.
+    explicit TBWindow (const AEffect& shownRecord);
     ~TBWindow() override;
 
     void userTriedToCloseWindow() override;

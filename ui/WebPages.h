@@ -10,21 +10,21 @@ namespace WebPages
     // The guide's file name, beside the library.
     inline constexpr const char* guideFileName = "Tattlebox.html";
 
-    // Any thread: the guide beside the binary that contains JUCE (the plug-in library when hosted).
+    // [any thread] The guide beside the binary that contains JUCE (the plug-in library when hosted).
     juce::File getGuideFile();
 
-    // Any thread.
+    // [any thread]
     juce::URL getUserGuide();
     juce::URL getProductPage();
     juce::URL getMakerPage();
     juce::URL getDonationPage();
 
-    // Any thread: the pages of a guide at a given place.
+    // [any thread] The pages of a guide at a given place.
     juce::URL getUserGuide (const juce::File& guide);
     juce::URL getProductPage (const juce::File& guide);
     juce::URL getMakerPage (const juce::File& guide);
     juce::URL getDonationPage (const juce::File& guide);
 
-    // Any thread: the address as a link shows it, everything after "scheme://".
+    // [any thread] The address as a link shows it, everything after "scheme://".
     juce::String withoutScheme (const juce::URL& url);
 }

@@ -10,12 +10,12 @@
 class ScopedProcessState
 {
 public:
-    // Any thread: remembers the current state.
+    // [any thread] Remembers the current state.
     ScopedProcessState();
     // Restores, unless restore() already did.
     ~ScopedProcessState();
 
-    // Any thread: puts the state back now (once).
+    // [any thread] Puts the state back now (once).
     void restore();
 
 private:

@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+// [any thread, realtime]
 inline std::uint32_t currentThreadId() noexcept
 {
     // initial-exec: a dlopen'ed library's thread-locals would otherwise be

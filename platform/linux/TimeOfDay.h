@@ -40,7 +40,7 @@ namespace timeOfDayDetail
     }
 }
 
-// Any thread. The local time of day at the given moment.
+// [any thread, realtime] The local time of day at the given moment.
 inline TimeOfDay localTimeOfDay (const std::timespec& now) noexcept
 {
     using namespace timeOfDayDetail;
@@ -51,7 +51,7 @@ inline TimeOfDay localTimeOfDay (const std::timespec& now) noexcept
              static_cast<int> (now.tv_nsec / 1000000) };
 }
 
-// Any thread. The local time of day now.
+// [any thread, realtime] The local time of day now.
 inline TimeOfDay localTimeOfDay() noexcept
 {
     std::timespec now {};

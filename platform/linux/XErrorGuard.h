@@ -7,12 +7,12 @@
 
 namespace XErrorGuard
 {
-    // Message thread, once the framework is up.
+    // [message] Once the framework is up.
     void install();
 
-    // Message thread, after the framework (and its display) is gone.
+    // [message] After the framework (and its display) is gone.
     void remove();
 
-    // Any thread: whether the framework has a display to show windows on.
+    // [any thread] Whether the framework has a display to show windows on.
     bool isDisplayOpen() noexcept;
 }

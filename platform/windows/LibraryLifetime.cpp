@@ -5,7 +5,7 @@
 #include "../../bridge/Bridge.h"
 #include "WindowsHeaders.h"
 
-// Loader's thread: process and thread attach and detach, under the loader lock.
+// [load/unload] Process and thread attach and detach, under the loader lock.
 extern "C" BOOL WINAPI DllMain (HINSTANCE module, DWORD reason, LPVOID /*reserved*/)
 {
     // The windows the framework creates belong to this library's module.

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// Any thread. The system's thread identifier, read from the thread's own
+// [any thread, realtime] The system's thread identifier, read from the thread's own
 // block: cheap enough for every call. Out of line, so that the system's
 // headers stay out of ours.
 std::uint32_t currentThreadId() noexcept;

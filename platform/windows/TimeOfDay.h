@@ -1,4 +1,4 @@
 #pragma once
 
-// Any thread. The system keeps the local time itself: no lock on our side.
+// [any thread, realtime] The system keeps the local time itself: no lock on our side.
 TimeOfDay localTimeOfDay() noexcept;

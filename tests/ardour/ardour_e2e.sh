@@ -45,39 +45,9 @@ export LV2_PATH=$work/lv2
 export PATH=$build/fakebin:$PATH
 unset TB_ZENITY_ANSWER TB_ZENITY_ANSWERS TB_ZENITY_LOG
 
-failures=0
-logs=()
-
-pass() { echo "ok: $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-expect() {  # expect DESCRIPTION COMMAND...
-    local what=$1
-    shift
-    if "$@"; then pass "$what"; else fail "$what"; fi
-}
-
-# The log printed on failure, with runs of process calls folded into one line.
-show_log() {
-    echo "----- $1"
-    [ -f "$1" ] || { echo "(missing)"; return; }
-    awk '/processReplacing|:process\(/ { n++; next }
-         n { print "    ... " n " process calls"; n = 0 }
-         { print }
-         END { if (n) print "    ... " n " process calls" }' "$1"
-}
-
-finish() {
-    local status=$?
-    if [ "$failures" -gt 0 ] || [ "$status" -ne 0 ]; then
-        for f in "${logs[@]}"; do show_log "$f"; done
-        echo "----- the run's files are kept in $work"
-        [ "$status" -ne 0 ] || status=1
-    else
-        rm -rf "$work"
-    fi
-    exit "$status"
-}
-trap finish EXIT
+# shellcheck source=../support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
+trap finish_checks EXIT
 
 # A copy, not the build's file: the build may be relinked while we run. -p
 # keeps the build's mtime: a library newer than its scan cache is rescanned

@@ -1,5 +1,6 @@
 // The platform layer on its own: the message thread's life and the X error
 // guard; and the banner's date line.
+#include "tests/support/Threads.h"
 #include <gtest/gtest.h> // before Xlib's macros
 
 #define JUCE_GUI_BASICS_INCLUDE_XHEADERS 1
@@ -14,20 +15,7 @@
 
 namespace
 {
-    int countThreads()
-    {
-        int count = 0;
-
-        if (auto* dir = opendir ("/proc/self/task"))
-        {
-            while (auto* entry = readdir (dir))
-                count += entry->d_name[0] != '.' ? 1 : 0;
-
-            closedir (dir);
-        }
-
-        return count;
-    }
+    using testsupport::countThreads;
 
     int hostErrors = 0;
 

@@ -3,6 +3,7 @@
 // exactly. Each scenario runs in a process of its own (the bridge exists once
 // per process); it prints "ok <check>" or "FAIL <check>: <detail>" lines and
 // exits 1 when any check failed.
+#include "tests/support/Threads.h"
 #include "ProbeTarget.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@
 
 namespace
 {
+    using testsupport::countThreads;
+
     int failures = 0;
 
     void check (bool condition, const char* name, const std::string& detail = {})
@@ -101,21 +104,6 @@ namespace
         std::uint32_t bits;
         std::memcpy (&bits, &f, sizeof (bits));
         return bits;
-    }
-
-    int countThreads()
-    {
-        int count = 0;
-
-        if (auto* dir = opendir ("/proc/self/task"))
-        {
-            while (auto* entry = readdir (dir))
-                count += entry->d_name[0] != '.' ? 1 : 0;
-
-            closedir (dir);
-        }
-
-        return count;
     }
 
     bool isMapped (const std::string& path)

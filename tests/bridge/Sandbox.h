@@ -4,6 +4,9 @@
 // standard error.
 #pragma once
 
+#include "tests/support/BuildTree.h"
+#include "tests/support/Processes.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,35 +23,11 @@ namespace fs = std::filesystem;
 
 namespace bridgetest
 {
-    inline const fs::path buildDir = TB_BUILD_DIR;
+    using namespace testsupport;
+
     inline const fs::path tbhost = buildDir / "tbhost";
-    inline const fs::path testPlugins = buildDir / "testplugins";
     inline const std::string rawHostPath = TB_RAWHOST;
     inline const std::string probe = TB_PROBE;
-
-    inline std::string shellQuoted (const fs::path& path)
-    {
-        return "'" + path.string() + "'";
-    }
-
-    inline std::string readFile (const fs::path& path)
-    {
-        std::ifstream in (path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-
-    inline std::vector<std::string> linesOf (const std::string& text)
-    {
-        std::vector<std::string> lines;
-        std::istringstream in (text);
-
-        for (std::string line; std::getline (in, line);)
-            lines.push_back (line);
-
-        return lines;
-    }
 
     inline const std::regex dateLine (R"(Tattlebox\.so:([1-9]|[12][0-9]|3[01]) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-9]{4} ([1-9]|1[0-2]):[0-5][0-9]:[0-5][0-9] (am|pm))");
 
@@ -112,8 +91,7 @@ namespace bridgetest
                             + " TB_ZENITY_ANSWERS=" + shellQuoted (dir / "answers") + " " + assignments + " "
                             + command + " >" + shellQuoted (out) + " 2>" + shellQuoted (err);
             Run result;
-            const auto status = std::system (line.c_str());
-            result.status = WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
+            result.status = shellStatus (line);
             result.out = readFile (out);
             result.err = readFile (err);
 
@@ -176,24 +154,5 @@ namespace bridgetest
 
 #define REQUIRE_HOST_TOOLS() \
     if (! haveHostTools()) GTEST_SKIP() << "tbhost, test plug-ins or scripted zenity not built"
-
-//==============================================================================
-inline std::string commandOutput (const std::string& command)
-{
-    std::string output;
-
-    if (auto* pipe = popen ((command + " 2>&1").c_str(), "r"))
-    {
-        char buffer[512];
-
-        while (fgets (buffer, sizeof (buffer), pipe) != nullptr)
-            output += buffer;
-
-        pclose (pipe);
-    }
-
-    return output;
-}
-
 
 using namespace bridgetest;

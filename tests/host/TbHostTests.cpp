@@ -1,59 +1,25 @@
 // tbhost driving our own test plug-ins: deterministic summaries and audio,
 // the exact dump layout, load failures as exit status 3, never a crash.
-#include "RunProcess.h"
-#include "tools/tbhost/TestSignal.h"
+#include "tests/support/BuildTree.h"
+#include "tests/support/Processes.h"
+#include "tests/support/ExpectedAudio.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-using namespace hosttest;
+using namespace testsupport;
 
 namespace
 {
-const std::filesystem::path buildDir = TB_BUILD_DIR;
 const std::string tbhostProgram = (buildDir / "tbhost").string();
-
-std::string plugin (const std::string& name)
-{
-    return (buildDir / "testplugins" / (name + ".so")).string();
-}
-
-// What a unity-gain plug-in must give back: block after block, in each block
-// output channel after channel, output c carrying input c % inputs.
-std::vector<float> expectedUnityOutput (int inputs, int outputs, int blocks, int blockSize, double rate)
-{
-    std::vector<std::vector<float>> in ((std::size_t) inputs);
-
-    for (int c = 0; c < inputs; ++c)
-    {
-        tbhost::TestSignal signal (c);
-
-        for (int i = 0; i < blocks * blockSize; ++i)
-            in[(std::size_t) c].push_back (signal.next (rate));
-    }
-
-    std::vector<float> out;
-
-    for (int b = 0; b < blocks; ++b)
-        for (int c = 0; c < outputs; ++c)
-            for (int i = 0; i < blockSize; ++i)
-                out.push_back (in[(std::size_t) (c % inputs)][(std::size_t) (b * blockSize + i)]);
-
-    return out;
-}
-
-bool contains (const std::string& text, const std::string& part)
-{
-    return text.find (part) != std::string::npos;
-}
 } // namespace
 
 TEST (TbHost, BasicRunsAreDeterministicAndPlausible)
 {
     TempFolder temp;
-    const auto first = runProcess ({ tbhostProgram, "--dump-audio", (temp / "a.raw").string(), plugin ("tp_basic") });
-    const auto second = runProcess ({ tbhostProgram, "--dump-audio", (temp / "b.raw").string(), plugin ("tp_basic") });
+    const auto first = runProcess ({ tbhostProgram, "--dump-audio", (temp / "a.raw").string(), testPlugin ("tp_basic") });
+    const auto second = runProcess ({ tbhostProgram, "--dump-audio", (temp / "b.raw").string(), testPlugin ("tp_basic") });
 
     ASSERT_EQ (first.exitStatus, 0) << first.err;
     ASSERT_EQ (second.exitStatus, 0) << second.err;
@@ -77,7 +43,7 @@ TEST (TbHost, DumpHoldsExactlyTheProcessedOutput)
     const auto run = [&] (const std::string& name, const std::string& file)
     {
         const auto r = runProcess ({ tbhostProgram, "--blocks", "3", "--block-size", "64", "--sample-rate", "48000",
-                                     "--no-params", "--dump-audio", (temp / file).string(), plugin (name) });
+                                     "--no-params", "--dump-audio", (temp / file).string(), testPlugin (name) });
         EXPECT_EQ (r.exitStatus, 0) << name << ": " << r.err;
         EXPECT_FALSE (contains (r.out, "parameter")) << r.out;
         return readFloats (temp / file);
@@ -85,16 +51,16 @@ TEST (TbHost, DumpHoldsExactlyTheProcessedOutput)
 
     // Unity gain at the defaults: the dump is the test signal itself, which
     // pins down the layout. The old accumulating process call must give the same.
-    EXPECT_EQ (run ("tp_basic", "basic.raw"), expectedUnityOutput (2, 2, 3, 64, 48000.0));
-    EXPECT_EQ (run ("tp_no_replacing", "old.raw"), expectedUnityOutput (2, 2, 3, 64, 48000.0));
-    EXPECT_EQ (run ("tp_io_change", "io.raw"), expectedUnityOutput (1, 2, 3, 64, 48000.0));
+    EXPECT_EQ (run ("tp_basic", "basic.raw"), expectedOutput (2, std::vector<float> (2, 1.0f), 3, 64, 48000.0));
+    EXPECT_EQ (run ("tp_no_replacing", "old.raw"), expectedOutput (2, std::vector<float> (2, 1.0f), 3, 64, 48000.0));
+    EXPECT_EQ (run ("tp_io_change", "io.raw"), expectedOutput (1, std::vector<float> (2, 1.0f), 3, 64, 48000.0));
 }
 
 TEST (TbHost, CyclesReloadAndRepeatTheSession)
 {
     TempFolder temp;
     const auto r = runProcess ({ tbhostProgram, "--cycles", "3", "--blocks", "2", "--dump-audio", (temp / "c.raw").string(),
-                                 plugin ("tp_thread_callback") });
+                                 testPlugin ("tp_thread_callback") });
     ASSERT_EQ (r.exitStatus, 0) << r.err;
 
     for (const char* line : { "cycle: 1\n", "cycle: 2\n", "cycle: 3\n" })
@@ -112,7 +78,7 @@ TEST (TbHost, EveryLoadablePluginRunsCleanly)
     for (const char* name : { "tp_main_only", "tp_vstpluginmain_only", "tp_entry_callbacks", "tp_io_change",
                               "tp_no_replacing", "tp_thread_callback" })
     {
-        const auto r = runProcess ({ tbhostProgram, "--blocks", "4", plugin (name) });
+        const auto r = runProcess ({ tbhostProgram, "--blocks", "4", testPlugin (name) });
         EXPECT_EQ (r.exitStatus, 0) << name << ": " << r.err;
         EXPECT_TRUE (contains (r.out, "blocks: 4\n")) << name << ":\n" << r.out;
     }
@@ -124,7 +90,7 @@ TEST (TbHost, LoadFailuresExitWithThreeAndNeverCrash)
     const auto notALibrary = temp / "text.so";
     std::ofstream (notALibrary) << "not a library\n";
 
-    for (const auto& file : { plugin ("tp_no_entry"), plugin ("tp_null_record"), plugin ("tp_wrong_magic"),
+    for (const auto& file : { testPlugin ("tp_no_entry"), testPlugin ("tp_null_record"), testPlugin ("tp_wrong_magic"),
                               notALibrary.string(), (temp / "missing.so").string(), temp.path.string() })
     {
         const auto r = runProcess ({ tbhostProgram, file });
@@ -138,9 +104,9 @@ TEST (TbHost, LoadFailuresExitWithThreeAndNeverCrash)
 TEST (TbHost, BadUsageExitsWithOne)
 {
     for (const auto& args : std::vector<std::vector<std::string>> {
-             {}, { "--blocks" }, { "--blocks", "x", plugin ("tp_basic") }, { "--blocks", "-1", plugin ("tp_basic") },
-             { "--block-size", "0", plugin ("tp_basic") }, { "--frobnicate", "1", plugin ("tp_basic") },
-             { plugin ("tp_basic"), plugin ("tp_basic") } })
+             {}, { "--blocks" }, { "--blocks", "x", testPlugin ("tp_basic") }, { "--blocks", "-1", testPlugin ("tp_basic") },
+             { "--block-size", "0", testPlugin ("tp_basic") }, { "--frobnicate", "1", testPlugin ("tp_basic") },
+             { testPlugin ("tp_basic"), testPlugin ("tp_basic") } })
     {
         std::vector<std::string> command { tbhostProgram };
         command.insert (command.end(), args.begin(), args.end());
@@ -156,7 +122,7 @@ TEST (TbHost, EditorOpensForAMoment)
     if (std::getenv ("DISPLAY") == nullptr)
         GTEST_SKIP() << "needs an X display";
 
-    const auto r = runProcess ({ tbhostProgram, "--blocks", "1", "--editor", "200", plugin ("tp_basic") });
+    const auto r = runProcess ({ tbhostProgram, "--blocks", "1", "--editor", "200", testPlugin ("tp_basic") });
     EXPECT_EQ (r.exitStatus, 0) << r.err;
     EXPECT_TRUE (contains (r.err, "Opening VST UI: tp_basic")) << r.err;
     EXPECT_TRUE (contains (r.err, "Closing VST UI: tp_basic")) << r.err;

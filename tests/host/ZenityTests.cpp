@@ -1,14 +1,14 @@
 // The scripted zenity, answering JUCE's real file chooser (through a small
 // probe program) and called directly for what the chooser never sends.
-#include "RunProcess.h"
+#include "tests/support/BuildTree.h"
+#include "tests/support/Processes.h"
 
 #include <gtest/gtest.h>
 
-using namespace hosttest;
+using namespace testsupport;
 
 namespace
 {
-const std::filesystem::path buildDir = TB_BUILD_DIR;
 const std::string fakeZenity = (buildDir / "fakebin" / "zenity").string();
 const std::string probe = TB_CHOOSER_PROBE;
 

@@ -100,13 +100,15 @@ inline ParsedLine parseLine (const std::string& line)
     return parsed;
 }
 
-// tbLogger freshly initialised as "MyDelay.dll", its lines captured.
-class LoggerTest : public ::testing::Test
+// tbLogger freshly initialised under a name, its lines captured.
+class CapturingTest : public ::testing::Test
 {
 protected:
+    explicit CapturingTest (const char* name) : loggerName (name) {}
+
     void SetUp() override
     {
-        tbLogger.initialise ("MyDelay.dll");
+        tbLogger.initialise (loggerName);
         tbLogger.setLineSink (CapturedLines::sink);
         CapturedLines::take();
     }
@@ -116,6 +118,15 @@ protected:
         tbLogger.setLineSink (nullptr);
         juce::Logger::setCurrentLogger (nullptr);
     }
+
+    const char* loggerName;
+};
+
+// tbLogger freshly initialised as "MyDelay.dll", its lines captured.
+class LoggerTest : public CapturingTest
+{
+protected:
+    LoggerTest() : CapturingTest ("MyDelay.dll") {}
 
     static std::string prefix()  { return threadPrefix() + "MyDelay.dll:"; }
 

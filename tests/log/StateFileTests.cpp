@@ -1,5 +1,7 @@
 #include "LogCapture.h"
 #include "log/StateFile.h"
+#include "tests/support/LoggerState.h"
+#include "tests/support/Unprivileged.h"
 
 #include <juce_core/juce_core.h>
 
@@ -13,20 +15,7 @@ namespace
 using juce::File;
 using juce::String;
 
-std::vector<bool> flagsAndOptions()
-{
-    std::vector<bool> all;
-
-    for (int group = 0; group < numOpCodeGroups; ++group)
-        for (int index = 0; index < TBLogger::getNumOpCodes (group); ++index)
-            all.push_back (TBLogger::isOpCodeEnabled (group, index));
-
-    all.push_back (tbLogger.logParameters);
-    all.push_back (tbLogger.logReturnParameters);
-    all.push_back (tbLogger.logTime);
-    all.push_back (tbLogger.rememberTarget);
-    return all;
-}
+using testsupport::flagsAndOptions;
 
 std::vector<bool> defaults()
 {
@@ -52,14 +41,14 @@ juce::StringArray childNames (const juce::XmlElement& element)
 }
 
 // Each test has a folder of its own with the library's file name in it.
-class StateFileTest : public ::testing::Test
+class StateFileTest : public CapturingTest
 {
 protected:
+    StateFileTest() : CapturingTest ("Tattlebox.so") {}
+
     void SetUp() override
     {
-        tbLogger.initialise ("Tattlebox.so");
-        tbLogger.setLineSink (CapturedLines::sink);
-        CapturedLines::take();
+        CapturingTest::SetUp();
         folder = File::getSpecialLocation (File::tempDirectory).getNonexistentChildFile ("tb-state", "", false);
         ASSERT_TRUE (folder.createDirectory());
         pluginFile = folder.getChildFile ("Tattlebox.so");
@@ -69,8 +58,7 @@ protected:
     {
         ::chmod (folder.getFullPathName().toRawUTF8(), 0755);
         folder.deleteRecursively();
-        tbLogger.setLineSink (nullptr);
-        juce::Logger::setCurrentLogger (nullptr);
+        CapturingTest::TearDown();
     }
 
     void read (const String& text)  { readStateDocument (text, lastDirectory); }
@@ -87,9 +75,11 @@ protected:
 //==============================================================================
 TEST (StateFileLocation, ReplacesTheExtensionBesideTheLibrary)
 {
-    EXPECT_EQ (getStateFile (File ("/usr/lib/vst/Tattlebox.so")).getFullPathName(), "/usr/lib/vst/Tattlebox.xml");
-    EXPECT_EQ (getStateFile (File ("/usr/lib/vst/Tattlebox")).getFullPathName(), "/usr/lib/vst/Tattlebox.xml");
-    EXPECT_EQ (getStateFile (File ("/usr/lib/vst/a.b.so")).getFullPathName(), "/usr/lib/vst/a.b.xml");
+    // A folder anyone may write into, so that the file stays beside the library.
+    const auto folder = File::getSpecialLocation (File::tempDirectory).getFullPathName();
+    EXPECT_EQ (getStateFile (File (folder + "/Tattlebox.so")).getFullPathName(), folder + "/Tattlebox.xml");
+    EXPECT_EQ (getStateFile (File (folder + "/Tattlebox")).getFullPathName(), folder + "/Tattlebox.xml");
+    EXPECT_EQ (getStateFile (File (folder + "/a.b.so")).getFullPathName(), folder + "/a.b.xml");
     EXPECT_EQ (getStateFile (File()), File());
 }
 
@@ -423,53 +413,26 @@ TEST_F (StateFileTest, UnreadableDocumentsChangeNothing)
 }
 
 //==============================================================================
-int pipeToParent = -1;
-
-void writeToParent (const char* line, std::size_t length)
-{
-    std::string text (line, length);
-    text += '\n';
-    [[maybe_unused]] auto written = ::write (pipeToParent, text.data(), text.size());
-}
-
-// Runs writeStateFile in a child that cannot write into `folder` (root ignores
-// permission bits, so a root child drops to nobody first). Returns the lines
-// the child logged; `succeeded` is writeStateFile's result.
+// Runs writeStateFile in a child that cannot write into the library's folder,
+// and with no usable folder of its own to fall back on. Returns the lines the
+// child logged; `succeeded` is writeStateFile's result.
 std::string writeFromUnprivilegedChild (const File& pluginFile, bool& succeeded)
 {
-    int fds[2];
-
-    if (::pipe (fds) != 0)
-        return "pipe failed";
-
-    const auto child = ::fork();
-
-    if (child == 0)
+    const auto report = testsupport::runUnprivileged ([&]
     {
-        ::close (fds[0]);
-        pipeToParent = fds[1];
-        tbLogger.setLineSink (writeToParent);
+        ::setenv ("XDG_STATE_HOME", "/proc/no-state-here", 1);
+        CapturedLines::take();
+        std::string result = writeStateFile (pluginFile, File ("/srv/new")) ? "1" : "0";
 
-        if (::geteuid() == 0 && (::setgid (65534) != 0 || ::setuid (65534) != 0))
-            ::_exit (3);
+        for (auto& line : CapturedLines::take())
+            result += line + "\n";
 
-        ::_exit (writeStateFile (pluginFile, File ("/srv/new")) ? 1 : 0);
-    }
+        return result;
+    });
 
-    ::close (fds[1]);
-    std::string lines;
-    char chunk[512];
-
-    for (ssize_t n; (n = ::read (fds[0], chunk, sizeof (chunk))) > 0;)
-        lines.append (chunk, (size_t) n);
-
-    ::close (fds[0]);
-    int status = 0;
-    ::waitpid (child, &status, 0);
-    EXPECT_TRUE (WIFEXITED (status));
-    EXPECT_NE (WEXITSTATUS (status), 3) << "could not drop privileges";
-    succeeded = WEXITSTATUS (status) == 1;
-    return lines;
+    EXPECT_TRUE (report == "0" || report == "1" || report.size() > 1) << report;
+    succeeded = report.rfind ("1", 0) == 0;
+    return report.empty() ? report : report.substr (1);
 }
 
 TEST_F (StateFileTest, ReadOnlyFolderKeepsTheOldFileAndLogsTheFailure)

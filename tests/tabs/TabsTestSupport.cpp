@@ -2,24 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
-namespace
-{
-// One GUI framework for the whole test program, as in the plug-in.
-class JuceEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
-    void TearDown() override { gui.reset(); }
-
-private:
-    std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
-};
-
-[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment (new JuceEnvironment);
-}
-
 ScreenHarness::ScreenHarness (juce::Component& c) : component (c)
 {
     component.setTopLeftPosition (100, 100);

@@ -2,60 +2,26 @@
 // the processed audio to the sample, the entry names and the host callback,
 // one exit status per kind of load failure, a second start-up in one process,
 // and Tattlebox in between changing nothing the host can see or hear.
-#include "tests/host/RunProcess.h"
-#include "tools/tbhost/TestSignal.h"
+#include "tests/support/BuildTree.h"
+#include "tests/support/Processes.h"
+#include "tests/support/ExpectedAudio.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-using namespace hosttest;
+using namespace testsupport;
 
 namespace
 {
-const std::filesystem::path buildDir = TB_BUILD_DIR;
 const std::string tbsession = (buildDir / "tbsession").string();
-
-std::string plugin (const std::string& name)
-{
-    return (buildDir / "testplugins" / (name + ".so")).string();
-}
-
-// Block after block, output channel after channel: output c carries input
-// c % readInputs times gains[c], 512 samples a block at 44100 Hz.
-std::vector<float> expectedOutput (int readInputs, const std::vector<float>& gains, int blocks)
-{
-    std::vector<std::vector<float>> in ((std::size_t) readInputs);
-
-    for (int c = 0; c < readInputs; ++c)
-    {
-        tbhost::TestSignal signal (c);
-
-        for (int i = 0; i < blocks * 512; ++i)
-            in[(std::size_t) c].push_back (signal.next (44100.0));
-    }
-
-    std::vector<float> out;
-
-    for (int b = 0; b < blocks; ++b)
-        for (std::size_t c = 0; c < gains.size(); ++c)
-            for (int i = 0; i < 512; ++i)
-                out.push_back (in[c % (std::size_t) readInputs][(std::size_t) (b * 512 + i)] * gains[c]);
-
-    return out;
-}
-
-bool contains (const std::string& text, const std::string& part)
-{
-    return text.find (part) != std::string::npos;
-}
 } // namespace
 
 TEST (TbSession, BasicSessionPrintsTheWholeSummaryTheSameEveryRun)
 {
     TempFolder temp;
-    const auto first = runProcess ({ tbsession, "--dump-audio", (temp / "a.raw").string(), plugin ("tp_basic") });
-    const auto second = runProcess ({ tbsession, "--dump-audio", (temp / "b.raw").string(), plugin ("tp_basic") });
+    const auto first = runProcess ({ tbsession, "--dump-audio", (temp / "a.raw").string(), testPlugin ("tp_basic") });
+    const auto second = runProcess ({ tbsession, "--dump-audio", (temp / "b.raw").string(), testPlugin ("tp_basic") });
 
     ASSERT_EQ (first.exitStatus, 0) << first.err;
     ASSERT_EQ (second.exitStatus, 0) << second.err;
@@ -83,7 +49,7 @@ TEST (TbSession, DumpHoldsExactlyTheProcessedOutput)
     const auto run = [&] (const std::string& name)
     {
         const auto file = temp / (name + ".raw");
-        const auto r = runProcess ({ tbsession, "--blocks", "3", "--dump-audio", file.string(), plugin (name) });
+        const auto r = runProcess ({ tbsession, "--blocks", "3", "--dump-audio", file.string(), testPlugin (name) });
         EXPECT_EQ (r.exitStatus, 0) << name << ": " << r.err;
         return readFloats (file);
     };
@@ -98,16 +64,16 @@ TEST (TbSession, DumpHoldsExactlyTheProcessedOutput)
 
 TEST (TbSession, FindsEitherEntryNameAndAnswersTheVersion)
 {
-    const auto mainOnly = runProcess ({ tbsession, "--blocks", "1", plugin ("tp_main_only") });
+    const auto mainOnly = runProcess ({ tbsession, "--blocks", "1", testPlugin ("tp_main_only") });
     EXPECT_EQ (mainOnly.exitStatus, 0) << mainOnly.err;
     EXPECT_EQ (mainOnly.out.rfind ("entry: main\n", 0), 0u) << mainOnly.out;
 
-    const auto newOnly = runProcess ({ tbsession, "--blocks", "1", plugin ("tp_vstpluginmain_only") });
+    const auto newOnly = runProcess ({ tbsession, "--blocks", "1", testPlugin ("tp_vstpluginmain_only") });
     EXPECT_EQ (newOnly.exitStatus, 0) << newOnly.err;
     EXPECT_EQ (newOnly.out.rfind ("entry: VSTPluginMain\n", 0), 0u) << newOnly.out;
 
     // Version 2400 and current id 0, asked inside the entry, come back as 2400 * 1000 + 0.
-    const auto callbacks = runProcess ({ tbsession, "--blocks", "1", plugin ("tp_entry_callbacks") });
+    const auto callbacks = runProcess ({ tbsession, "--blocks", "1", testPlugin ("tp_entry_callbacks") });
     EXPECT_EQ (callbacks.exitStatus, 0) << callbacks.err;
     EXPECT_TRUE (contains (callbacks.out, "\nvendor version: 2400000\n")) << callbacks.out;
 }
@@ -119,9 +85,9 @@ TEST (TbSession, EachFailureHasItsOwnStatusAndNeverCrashes)
     std::ofstream (notALibrary) << "not a library\n";
 
     const std::vector<std::tuple<std::string, int, std::string>> cases {
-        { plugin ("tp_no_entry"), 3, "no VSTPluginMain or main in " },
-        { plugin ("tp_null_record"), 4, "main returned null" },
-        { plugin ("tp_wrong_magic"), 5, "wrong magic 50747356" },
+        { testPlugin ("tp_no_entry"), 3, "no VSTPluginMain or main in " },
+        { testPlugin ("tp_null_record"), 4, "main returned null" },
+        { testPlugin ("tp_wrong_magic"), 5, "wrong magic 50747356" },
         { notALibrary.string(), 2, "cannot load " },
         { (temp / "missing.so").string(), 2, "cannot load " },
     };
@@ -136,9 +102,9 @@ TEST (TbSession, EachFailureHasItsOwnStatusAndNeverCrashes)
     }
 
     for (const auto& args : std::vector<std::vector<std::string>> {
-             {}, { "--blocks" }, { "--blocks", "x", plugin ("tp_basic") }, { "--blocks", "-1", plugin ("tp_basic") },
-             { "--pump-ms", "1e3", plugin ("tp_basic") }, { "--frobnicate", "1", plugin ("tp_basic") },
-             { plugin ("tp_basic"), plugin ("tp_basic") }, { "--dump-audio", (temp / "none" / "x.raw").string(), plugin ("tp_basic") } })
+             {}, { "--blocks" }, { "--blocks", "x", testPlugin ("tp_basic") }, { "--blocks", "-1", testPlugin ("tp_basic") },
+             { "--pump-ms", "1e3", testPlugin ("tp_basic") }, { "--frobnicate", "1", testPlugin ("tp_basic") },
+             { testPlugin ("tp_basic"), testPlugin ("tp_basic") }, { "--dump-audio", (temp / "none" / "x.raw").string(), testPlugin ("tp_basic") } })
     {
         const auto r = runProcess ([&] { auto all = args; all.insert (all.begin(), tbsession); return all; }());
         EXPECT_EQ (r.exitStatus, 1) << r.err;
@@ -150,7 +116,7 @@ TEST (TbSession, TwiceRunsTheEntryAndTheWholeSessionAgain)
 {
     TempFolder temp;
     const auto r = runProcess ({ tbsession, "--twice", "--blocks", "2", "--dump-audio", (temp / "t.raw").string(),
-                                 plugin ("tp_thread_callback") });
+                                 testPlugin ("tp_thread_callback") });
     ASSERT_EQ (r.exitStatus, 0) << r.err;
 
     const auto second = r.out.find ("run: 2\n");
@@ -180,11 +146,11 @@ TEST (TbSessionThroughTattlebox, SameSummaryAndAudioAsTheTargetAlone)
 
     for (const std::string target : { "tp_basic", "tp_no_replacing" })
     {
-        const auto direct = runProcess ({ tbsession, "--twice", "--dump-audio", (temp / "direct.raw").string(), plugin (target) });
+        const auto direct = runProcess ({ tbsession, "--twice", "--dump-audio", (temp / "direct.raw").string(), testPlugin (target) });
         const auto through = runProcess ({ tbsession, "--twice", "--dump-audio", (temp / "through.raw").string(), tattlebox.string() },
                                          { { "PATH", (buildDir / "fakebin").string() + ":" + (path != nullptr ? path : "/usr/bin:/bin") },
                                            { "HOME", (temp / "home").string() },
-                                           { "TB_ZENITY_ANSWER", plugin (target) },
+                                           { "TB_ZENITY_ANSWER", testPlugin (target) },
                                            { "TB_ZENITY_ANSWERS", "" }, { "TB_ZENITY_LOG", "" } });
 
         ASSERT_EQ (direct.exitStatus, 0) << direct.err;

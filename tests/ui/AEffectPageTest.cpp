@@ -1,7 +1,6 @@
 // The AEffect page: the record dump and when it is rebuilt.
 #include "UiTestSupport.h"
 
-#include "bridge/WrapperEffect.h"
 #include "ui/TBVstAEffectComponent.h"
 
 #include <gtest/gtest.h>
@@ -35,15 +34,10 @@ namespace
 
     struct AEffectPage : public ::testing::Test
     {
-        AEffectPage()
-        {
-            wrapperEffect = exampleRecord();
-            page.setSize (560, 624);
-        }
+        AEffectPage() { page.setSize (560, 624); }
 
-        ~AEffectPage() override { std::memset (&wrapperEffect, 0, sizeof (wrapperEffect)); }
-
-        TBVstAEffectComponent page;
+        AEffect hostRecord = exampleRecord(); // the record the host holds
+        TBVstAEffectComponent page { hostRecord };
     };
 }
 
@@ -115,7 +109,7 @@ TEST_F (AEffectPage, RowsAndAnEmptyEditorComeWithTheFirstCreateRows)
     EXPECT_TRUE (editor->isReadOnly() && editor->isMultiLine() && editor->isPopupMenuEnabled());
     EXPECT_TRUE (editor->isEmpty());
 
-    TBVstAEffectComponent tiny;
+    TBVstAEffectComponent tiny { hostRecord };
     tiny.setSize (100, 50);
     tiny.createRows();
     EXPECT_EQ (tiny.getTextEditor()->getHeight(), 0);
@@ -129,16 +123,16 @@ TEST_F (AEffectPage, AChangeOfAnyByteRebuildsTheText)
     auto& editor = *page.getTextEditor();
     EXPECT_EQ (editor.getText(), TBVstAEffectComponent::describe (exampleRecord()));
 
-    wrapperEffect.numParams = 9;
+    hostRecord.numParams = 9;
     page.refreshCounters();
     EXPECT_TRUE (editor.getText().contains ("\nnumParams: 9\n"));
 
     // A byte that is not shown still counts: the text is rebuilt, the selection goes.
     editor.setHighlightedRegion ({ 0, 5 });
-    wrapperEffect.future[10] = 1;
+    hostRecord.future[10] = 1;
     page.refreshCounters();
     EXPECT_TRUE (editor.getHighlightedRegion().isEmpty());
-    EXPECT_EQ (std::memcmp (&page.getShownEffect(), &wrapperEffect, sizeof (AEffect)), 0);
+    EXPECT_EQ (std::memcmp (&page.getShownEffect(), &hostRecord, sizeof (AEffect)), 0);
 }
 
 TEST_F (AEffectPage, UnchangedRecordLeavesTextSelectionAndScrollAlone)

@@ -1,7 +1,6 @@
 // render_pages <output folder>: paints each page of the control window, at the
 // window's page size and with counters as a short session would leave them,
 // into PNG files. Needs an X display (scripts/with-display.sh).
-#include "bridge/WrapperEffect.h"
 #include "log/TBLogger.h"
 #include "ui/TBAboutContent.h"
 #include "ui/TBLookAndFeel.h"
@@ -43,6 +42,9 @@ namespace
     }
 
     // A synth, a minute into a session with its editor open.
+    // The record a host would hold for a small synth.
+    AEffect shownRecord {};
+
     void simulateSession()
     {
         TBLogger::setAllOpCodesEnabled (true);
@@ -62,17 +64,16 @@ namespace
                                             { functionSetParameter, 12 },
                                             { functionGetParameter, 310 } });
 
-        std::memset (&wrapperEffect, 0, sizeof (wrapperEffect));
-        wrapperEffect.magic = kEffectMagic;
-        wrapperEffect.numPrograms = 16;
-        wrapperEffect.numParams = 13;
-        wrapperEffect.numInputs = 0;
-        wrapperEffect.numOutputs = 2;
-        wrapperEffect.flags = 0x331;
-        wrapperEffect.ioRatio = 1.0f;
-        wrapperEffect.object = reinterpret_cast<void*> (std::uintptr_t { 0x55d0c3a2f8e0 });
-        wrapperEffect.uniqueID = 0x54625331; // TbS1
-        wrapperEffect.version = 1100;
+        shownRecord.magic = kEffectMagic;
+        shownRecord.numPrograms = 16;
+        shownRecord.numParams = 13;
+        shownRecord.numInputs = 0;
+        shownRecord.numOutputs = 2;
+        shownRecord.flags = 0x331;
+        shownRecord.ioRatio = 1.0f;
+        shownRecord.object = reinterpret_cast<void*> (std::uintptr_t { 0x55d0c3a2f8e0 });
+        shownRecord.uniqueID = 0x54625331; // TbS1
+        shownRecord.version = 1100;
     }
 
     bool save (const juce::Image& image, const juce::File& file)
@@ -140,7 +141,7 @@ int main (int argc, char* argv[])
 
     simulateSession();
 
-    TBVstAEffectComponent aEffectPage;
+    TBVstAEffectComponent aEffectPage (shownRecord);
     TBVstOpCodeListComponent dispatcherPage (groupDispatcher);
     TBVstOpCodeListComponent audioMasterPage (groupAudioMaster);
     TBAboutContent aboutPage;

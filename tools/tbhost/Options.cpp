@@ -1,4 +1,5 @@
 #include "Options.h"
+#include "tools/common/CommandLine.h"
 
 namespace tbhost
 {
@@ -7,88 +8,50 @@ const char* const usageText =
     "usage: tbhost [--sample-rate N] [--block-size N] [--blocks N] [--cycles N]\n"
     "              [--dump-audio FILE] [--editor MS] [--no-params] PLUGIN.so\n";
 
-namespace
-{
-// Whole decimal numbers only: "12abc" or "" must not pass as a number.
-bool parseWhole (const juce::String& text, int minimum, int maximum, int& out)
-{
-    if (text.isEmpty() || ! text.containsOnly ("0123456789") || text.length() > 9)
-        return false;
-
-    const int value = text.getIntValue();
-
-    if (value < minimum || value > maximum)
-        return false;
-
-    out = value;
-    return true;
-}
-} // namespace
-
 std::optional<Options> parseOptions (const juce::StringArray& args, juce::String& error)
 {
+    using tbtools::OptionResult;
+    using tbtools::parseWhole;
     Options options;
-    bool havePlugin = false;
+    std::vector<std::string> words;
 
-    for (int i = 0; i < args.size(); ++i)
+    for (auto& arg : args)
+        words.push_back (arg.toStdString());
+
+    const auto isFlag = [&] (const std::string& name)
     {
-        const auto& arg = args[i];
+        if (name != "--no-params")
+            return false;
 
-        if (arg == "--no-params")
-        {
-            options.parameterPass = false;
-            continue;
-        }
+        options.parameterPass = false;
+        return true;
+    };
 
-        if (arg.startsWith ("--"))
-        {
-            if (i + 1 >= args.size())
-            {
-                error = arg + " needs a value";
-                return {};
-            }
-
-            const auto value = args[++i];
-            int number = 0;
-            bool ok = true;
-
-            if (arg == "--sample-rate")      { ok = parseWhole (value, 1, 1536000, number); options.sampleRate = number; }
-            else if (arg == "--block-size")  { ok = parseWhole (value, 1, 65536, number);   options.blockSize = number; }
-            else if (arg == "--blocks")      { ok = parseWhole (value, 0, 1000000, number); options.blocks = number; }
-            else if (arg == "--cycles")      { ok = parseWhole (value, 1, 10000, number);   options.cycles = number; }
-            else if (arg == "--editor")      { ok = parseWhole (value, 0, 600000, number);  options.editorMilliseconds = number; }
-            else if (arg == "--dump-audio")  { ok = value.isNotEmpty(); options.dumpFile = juce::File::getCurrentWorkingDirectory().getChildFile (value); }
-            else
-            {
-                error = "unknown option " + arg;
-                return {};
-            }
-
-            if (! ok)
-            {
-                error = "bad value for " + arg + ": " + value;
-                return {};
-            }
-
-            continue;
-        }
-
-        if (havePlugin)
-        {
-            error = "more than one plug-in given";
-            return {};
-        }
-
-        options.plugin = juce::File::getCurrentWorkingDirectory().getChildFile (arg);
-        havePlugin = true;
-    }
-
-    if (! havePlugin)
+    const auto option = [&] (const std::string& name, const std::string& value)
     {
-        error = "no plug-in given";
+        int number = 0;
+        bool ok = true;
+
+        if (name == "--sample-rate")      { ok = parseWhole (value, 1, 1536000, number); options.sampleRate = number; }
+        else if (name == "--block-size")  { ok = parseWhole (value, 1, 65536, number);   options.blockSize = number; }
+        else if (name == "--blocks")      { ok = parseWhole (value, 0, 1000000, number); options.blocks = number; }
+        else if (name == "--cycles")      { ok = parseWhole (value, 1, 10000, number);   options.cycles = number; }
+        else if (name == "--editor")      { ok = parseWhole (value, 0, 600000, number);  options.editorMilliseconds = number; }
+        else if (name == "--dump-audio")  { ok = ! value.empty(); options.dumpFile = juce::File::getCurrentWorkingDirectory().getChildFile (value); }
+        else                              return OptionResult::unknown;
+
+        return ok ? OptionResult::taken : OptionResult::badValue;
+    };
+
+    std::string plugin, problem;
+
+    if (! tbtools::parseCommandLine (words, isFlag, option, plugin, problem))
+    {
+        error = problem;
         return {};
     }
 
+    options.plugin = juce::File::getCurrentWorkingDirectory().getChildFile (plugin);
     return options;
 }
 

@@ -1,11 +1,14 @@
-// Runs a program as a child process and collects what it printed and how it
-// ended, so that tests can tell a clean failure (an exit status) from a crash.
+// What the end-to-end tests do with files and child processes: read files
+// and their lines, run a program and collect what it printed and how it ended
+// (so that a clean failure, an exit status, is told from a crash), or run a
+// shell command line.
 #pragma once
 
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-namespace hosttest
+namespace testsupport
 {
 
 struct RunResult
@@ -32,6 +35,52 @@ inline std::string readFile (const std::filesystem::path& file)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+inline std::vector<std::string> linesOf (const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in (text);
+
+    for (std::string line; std::getline (in, line);)
+        lines.push_back (line);
+
+    return lines;
+}
+
+inline bool contains (const std::string& text, const std::string& part)
+{
+    return text.find (part) != std::string::npos;
+}
+
+inline std::string shellQuoted (const std::filesystem::path& path)
+{
+    return "'" + path.string() + "'";
+}
+
+// What a shell command line prints on standard output, and on standard error too unless told not to.
+inline std::string commandOutput (const std::string& command, bool withErrors = true)
+{
+    std::string output;
+
+    if (auto* pipe = ::popen ((command + (withErrors ? " 2>&1" : " 2>/dev/null")).c_str(), "r"))
+    {
+        char buffer[4096];
+
+        for (std::size_t n; (n = std::fread (buffer, 1, sizeof (buffer), pipe)) > 0;)
+            output.append (buffer, n);
+
+        ::pclose (pipe);
+    }
+
+    return output;
+}
+
+// The exit status of a shell command line, or 128 + the signal that ended it.
+inline int shellStatus (const std::string& command)
+{
+    const auto status = std::system (command.c_str());
+    return WIFEXITED (status) ? WEXITSTATUS (status) : 128 + WTERMSIG (status);
 }
 
 // A raw float32 file (an audio dump) as samples.
@@ -117,4 +166,4 @@ inline RunResult runProcess (const std::vector<std::string>& args,
     return result;
 }
 
-} // namespace hosttest
+} // namespace testsupport

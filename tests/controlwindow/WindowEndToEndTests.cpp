@@ -1,6 +1,8 @@
 // The control window as a person meets it: a host keeps a real plug-in open
 // through Tattlebox.so, and the test looks at and clicks the real window on
 // the X display.
+#include "tests/support/Processes.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace
 {
+    using namespace testsupport;
+
     const fs::path buildDir { TB_BUILD_DIR };
 
     // Window coordinates of the content's pieces: content at (3, 31), page at (204, 4) in it.
@@ -33,27 +37,7 @@ namespace
 
     std::string output (const std::string& command)
     {
-        std::string text;
-
-        if (auto* pipe = popen ((command + " 2>/dev/null").c_str(), "r"))
-        {
-            char buffer[4096];
-
-            for (size_t n; (n = fread (buffer, 1, sizeof (buffer), pipe)) > 0;)
-                text.append (buffer, n);
-
-            pclose (pipe);
-        }
-
-        return text;
-    }
-
-    std::string readFile (const fs::path& path)
-    {
-        std::ifstream in (path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return commandOutput (command, false);
     }
 
     int countOf (const std::string& text, const std::string& part)

@@ -28,18 +28,6 @@ namespace
         capturedLines.emplace_back (line, length);
     }
 
-    class GuiEnvironment : public ::testing::Environment
-    {
-    public:
-        void SetUp() override    { gui = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
-        void TearDown() override { gui.reset(); }
-
-    private:
-        std::unique_ptr<juce::ScopedJuceInitialiser_GUI> gui;
-    };
-
-    const auto* const environment = ::testing::AddGlobalTestEnvironment (new GuiEnvironment());
-
     void pumpMessages (int milliseconds)
     {
         const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
@@ -64,9 +52,11 @@ namespace
             tbLogger.setLineSink (nullptr);
         }
 
+        AEffect hostRecord {}; // the record the host holds
+
         std::unique_ptr<TBContentComponent> makeContent()
         {
-            auto content = std::make_unique<TBContentComponent>();
+            auto content = std::make_unique<TBContentComponent> (hostRecord);
             content->setSize (768, 632);
             content->createControls();
             return content;
@@ -281,7 +271,7 @@ namespace
         void SetUp() override
         {
             ContentTest::SetUp();
-            window = std::make_unique<TBWindow>();
+            window = std::make_unique<TBWindow> (hostRecord);
         }
 
         void TearDown() override

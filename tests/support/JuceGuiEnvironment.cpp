@@ -1,4 +1,6 @@
-// One JUCE GUI environment for the whole test run; the test thread is the message thread.
+// One GUI framework for the whole test program, as in the plug-in; the test
+// thread is its message thread. Linked into every test program that makes
+// components.
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 

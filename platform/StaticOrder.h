@@ -1,0 +1,10 @@
+// The order in which the library's own static objects are built when it is
+// loaded, and the reverse in which they go when it is unloaded: first the
+// logger, then the bridge's state, then the object that writes the load and
+// unload lines through both. Everything else (the framework's statics
+// included) comes after them and goes before them.
+#pragma once
+
+#define TB_STATIC_LOGGER        __attribute__ ((init_priority (101)))
+#define TB_STATIC_BRIDGE_STATE  __attribute__ ((init_priority (102)))
+#define TB_STATIC_LIFETIME      __attribute__ ((init_priority (103)))
