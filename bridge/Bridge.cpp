@@ -3,6 +3,7 @@
 #include "ui/TBWindow.h"
 #include "Thunks.h"
 #include "WrapperEffect.h"
+#include "../log/LogFile.h"
 #include "../log/StateFile.h"
 #include "../log/TBLogger.h"
 #include "../platform/Display.h"
@@ -60,9 +61,17 @@ namespace
         bridge.messageThread.start(); // the framework comes up on that thread
         findPluginFile();
         tbLogger.initialise (bridge.pluginFile.getFileName());
+        // Read before the banner, which writes nothing, so that a log file
+        // switched on there holds the session from its first line.
+        readStateFile (bridge.pluginFile, bridge.lastDirectory, &bridge.rememberedTarget);
+
+        logFile.setPlace (LogFile::besideStateFile (getStateFile (bridge.pluginFile)));
+
+        if (tbLogger.logToFile)
+            logFile.openAtPlace();
+
         logText ("Tattlebox - " + bridge.pluginFile.getFullPathName());
         logText (formatDateLine (juce::Time::getCurrentTime()));
-        readStateFile (bridge.pluginFile, bridge.lastDirectory, &bridge.rememberedTarget);
     }
 
     // With "Remember Target" ticked, a DAW that calls the entry again for every
@@ -242,6 +251,7 @@ void shutDown()
     closeControlWindow();
     unloadTarget();
     bridge.messageThread.stop(); // the framework shuts down on its own thread
+    logFile.close();
     releaseModule (std::exchange (bridge.selfReference, nullptr));
 }
 

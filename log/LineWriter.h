@@ -25,6 +25,8 @@ public:
 
     std::size_t length() const noexcept  { return used; }
     bool isFull() const noexcept         { return full; }
+    // Bytes that can still be appended.
+    std::size_t room() const noexcept    { return full ? 0 : limit - used; }
 
     // Terminated text so far.
     const char* text() noexcept

@@ -250,6 +250,8 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("logReturnParameters", logReturnParameters ? 1 : 0);
     parameters->setAttribute ("logTime", logTime ? 1 : 0);
     parameters->setAttribute ("rememberTarget", rememberTarget ? 1 : 0);
+    parameters->setAttribute ("logToDebugOutput", logToDebugOutput ? 1 : 0);
+    parameters->setAttribute ("logToFile", logToFile ? 1 : 0);
 }
 
 // [start-up] Before any call reaches the logger.
@@ -265,5 +267,7 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "logReturnParameters", logReturnParameters);
         restoreOption (*parameters, "logTime", logTime);
         restoreOption (*parameters, "rememberTarget", rememberTarget);
+        restoreOption (*parameters, "logToDebugOutput", logToDebugOutput);
+        restoreOption (*parameters, "logToFile", logToFile);
     }
 }

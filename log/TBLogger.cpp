@@ -1,5 +1,7 @@
 #include "TBLogger.h"
+#include "LineRing.h"
 #include "LineWriter.h"
+#include "LogFile.h"
 
 #include "../platform/DebugOutput.h"
 #include "../platform/StaticOrder.h"
@@ -56,6 +58,8 @@ void TBLogger::initialise (const juce::String& newName)
     logReturnParameters = true;
     logTime = false;
     rememberTarget = false;
+    logToDebugOutput = true;
+    logToFile = false;
     setName (newName);
 
     for (const auto& group : opCodeGroups)
@@ -154,10 +158,19 @@ void TBLogger::buildLine (LineWriter& line, const char* text) const noexcept
     line.append (text);
 }
 
+// Every sink that is on gets the same bytes, one call each.
 void TBLogger::writeLine (const char* text, std::size_t length) const noexcept
 {
-    const auto lineSink = sink.load (relaxed);
-    (lineSink != nullptr ? lineSink : writeDebugLine) (text, length);
+    lineRing.push (text, length);
+
+    if (logToDebugOutput.load (relaxed))
+    {
+        const auto lineSink = sink.load (relaxed);
+        (lineSink != nullptr ? lineSink : writeDebugLine) (text, length);
+    }
+
+    if (logToFile.load (relaxed))
+        logFile.write (text, length);
 }
 
 void TBLogger::logLine (const char* text) noexcept

@@ -70,8 +70,8 @@ public:
     static void resetOpCodeStates (OpCodeState* states, int count) noexcept;
     static void resetCallCounts (OpCodeState* states, int count) noexcept;
 
-    // Tests and benchmarks only, before the calls start: replace the sink
-    // (nullptr restores the default).
+    // Tests and benchmarks only, before the calls start: replace the
+    // debug-output channel with another sink (nullptr restores it).
     void setLineSink (LineSink sink) noexcept;
 
     // Options: read on every call, written by the control window.
@@ -82,6 +82,10 @@ public:
     // Not read by the call paths: whether start-up loads the target of the
     // last session without asking (kept in the state file with the rest).
     std::atomic<bool> rememberTarget { false };
+    // Where lines go besides the Log page's ring, which always has them:
+    // the platform's debug-output channel, and the log file (LogFile.h).
+    std::atomic<bool> logToDebugOutput { true };
+    std::atomic<bool> logToFile { false };
 
 private:
     // Each formatting operation and logLine own one of these on the stack.

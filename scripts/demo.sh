@@ -32,9 +32,10 @@ trap 'rm -rf "$work"' EXIT
 hold=""
 shot=""
 if [ -n "$DISPLAY" ] && command -v xdotool >/dev/null && command -v import >/dev/null; then
-    hold="--editor 1500"
+    hold="--editor 2500"
     mkdir -p "$build/screens"
     shot="$build/screens/demo-window.png"
+    logshot="$build/screens/demo-log-page.png"
     (
         for _ in $(seq 2400); do
             id=$(xdotool search --onlyvisible --name '^Tattlebox - ' 2>/dev/null | head -n 1)
@@ -46,6 +47,12 @@ if [ -n "$DISPLAY" ] && command -v xdotool >/dev/null && command -v import >/dev
         xdotool windowraise "$id" 2>/dev/null
         sleep 0.2
         import -window "$id" "$shot" 2>/dev/null
+        # The Log page (the fifth tab) with the session's lines so far.
+        xdotool mousemove --window "$id" 103 242 click 1 2>/dev/null
+        sleep 0.5
+        xdotool windowraise "$id" 2>/dev/null
+        sleep 0.2
+        import -window "$id" "$logshot" 2>/dev/null
     ) &
     shooter=$!
 fi
@@ -81,4 +88,5 @@ echo "== tbhost summary (exit status $status)"
 cat "$work/summary"
 [ -s "$build/Tattlebox.xml" ] && echo "== State file: $build/Tattlebox.xml"
 [ -n "$shot" ] && [ -s "$shot" ] && echo "== Control window picture: $shot"
+[ -n "$shot" ] && [ -s "$logshot" ] && echo "== Log page picture: $logshot"
 exit $status

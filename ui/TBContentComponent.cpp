@@ -1,6 +1,8 @@
 #include "TBContentComponent.h"
 
 #include "TBAboutContent.h"
+#include "TBLogPage.h"
+#include "TBOptionsPage.h"
 #include "TBVstAEffectComponent.h"
 #include "TBVstOpCodeListComponent.h"
 #include "TBImages.h"
@@ -14,17 +16,16 @@ namespace
     constexpr int columnX = 10;
     constexpr int buttonWidth = 180;
     constexpr int rowHeight = 25;
-    // The column is fitted into the window's 632 pixels: the buttons stand 30
-    // apart, the toggles 25 (their own height), and the logo is shown at under
-    // two thirds of its size, so that the donation badge below it stays
-    // visible and clickable.
+    // The column is fitted into the window's 632 pixels below six tabs: the
+    // buttons stand 30 apart and the logo is shown at under two thirds of its
+    // size, so that the donation badge below it stays visible and clickable.
+    // The switches have a page of their own, where each says what it does.
     constexpr int rowStep = 30;
-    constexpr int toggleStep = 25;
     constexpr int logoWidth = 112, logoHeight = 84;
     constexpr int columnCentreX = columnX + buttonWidth / 2;
 
 
-    const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "About" };
+    const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "Options", "Log", "About" };
 
     // The cache decodes each picture once and hands back the same image for every state.
     juce::Image storedImage (const char* data, int size)
@@ -48,7 +49,9 @@ TBContentComponent::TBContentComponent (const AEffect& shownRecord)
     pages[0] = std::make_unique<TBVstAEffectComponent> (shownRecord);
     pages[1] = std::make_unique<TBVstOpCodeListComponent> (groupDispatcher);
     pages[2] = std::make_unique<TBVstOpCodeListComponent> (groupAudioMaster);
-    pages[3] = std::make_unique<TBAboutContent>();
+    pages[3] = std::make_unique<TBOptionsPage>();
+    pages[4] = std::make_unique<TBLogPage>();
+    pages[5] = std::make_unique<TBAboutContent>();
 }
 
 TBContentComponent::~TBContentComponent()
@@ -60,10 +63,6 @@ TBContentComponent::~TBContentComponent()
     // Then the controls, the last-added first; the tab strip belongs to the base.
     donateButton.reset();
     logoButton.reset();
-    rememberTargetToggle.reset();
-    logTimeToggle.reset();
-    logReturnParametersToggle.reset();
-    logParametersToggle.reset();
     helpButton.reset();
     timeButton.reset();
     loggingButton.reset();
@@ -80,10 +79,17 @@ juce::Component* TBContentComponent::getPage (int index) const noexcept
 
 TBVstOpCodeListComponent* TBContentComponent::getOpCodePage (int index) const noexcept
 {
-    if (index == aboutTabIndex)
-        return nullptr;
-
     return dynamic_cast<TBVstOpCodeListComponent*> (getPage (index));
+}
+
+TBOptionsPage* TBContentComponent::getOptionsPage() const noexcept
+{
+    return dynamic_cast<TBOptionsPage*> (getPage (optionsTabIndex));
+}
+
+TBLogPage* TBContentComponent::getLogPage() const noexcept
+{
+    return dynamic_cast<TBLogPage*> (getPage (logTabIndex));
 }
 
 // [message] Once, after the window has its final size.
@@ -97,7 +103,6 @@ void TBContentComponent::createControls()
 
     auto* lastTab = getTabComponent (getNumTabs() - 1);
     const int y0 = lastTab->getBottom() + 10;
-    auto& logger = tbLogger;
 
     enableAllButton = makeTextButton ("Enable All", "Enable logging of all functions and OpCodes", y0);
     disableAllButton = makeTextButton ("Disable All", "Disable logging of all functions and OpCodes", y0 + rowStep);
@@ -110,20 +115,7 @@ void TBContentComponent::createControls()
     timeButton->setName ("TimeButton");
     helpButton = makeTextButton ("Help...", "View Tattlebox user guide on the Web", y0 + 6 * rowStep);
 
-    const int toggles = y0 + 7 * rowStep;
-    logParametersToggle = makeToggle ("Log Parameters",
-                                      "Enable/Disable logging of function parameters and return parameters",
-                                      logger.logParameters, toggles);
-    logReturnParametersToggle = makeToggle ("Log Return Parameters",
-                                            "Enable/Disable logging of function return parameters",
-                                            logger.logReturnParameters, toggles + toggleStep);
-    logTimeToggle = makeToggle ("Log Time", "Enable/Disable logging of the function call time",
-                                logger.logTime, toggles + 2 * toggleStep);
-    rememberTargetToggle = makeToggle ("Remember Target",
-                                       "Load this plugin again next time, without asking",
-                                       logger.rememberTarget, toggles + 3 * toggleStep);
-
-    const juce::Rectangle<int> logoBounds (columnCentreX - logoWidth / 2, rememberTargetToggle->getBottom() + 2,
+    const juce::Rectangle<int> logoBounds (columnCentreX - logoWidth / 2, helpButton->getBottom() + 6,
                                            logoWidth, logoHeight);
     logoButton = makeImageButton ("QXLogoButton", storedImage (TBImages::logoImage, TBImages::logoImageSize), 1.0f, 0.75f, 0.5f,
                                   logoBounds, "Sometimes, do the wrong thing");
@@ -144,19 +136,6 @@ std::unique_ptr<juce::TextButton> TBContentComponent::makeTextButton (const juce
     addAndMakeVisible (*button);
     button->addListener (this);
     return button;
-}
-
-std::unique_ptr<juce::ToggleButton> TBContentComponent::makeToggle (const juce::String& text,
-                                                                    const juce::String& tooltip, bool state, int y)
-{
-    auto toggle = std::make_unique<juce::ToggleButton> (text);
-    toggle->setBounds (columnX, y, 0, rowHeight);
-    toggle->setTooltip (tooltip);
-    toggle->setToggleState (state, juce::dontSendNotification);
-    toggle->changeWidthToFitText();
-    addAndMakeVisible (*toggle);
-    toggle->addListener (this);
-    return toggle;
 }
 
 std::unique_ptr<juce::ImageButton> TBContentComponent::makeImageButton (const juce::String& name,
@@ -183,8 +162,16 @@ std::unique_ptr<juce::ImageButton> TBContentComponent::makeImageButton (const ju
 // [message] Every 50 ms from the window's timer.
 void TBContentComponent::tick()
 {
+    // Whichever page is in front: the ring must not fill up unread.
+    if (auto* log = getLogPage())
+        log->drain();
+
     if (auto* page = getOpCodePage (getCurrentTabIndex()))
         page->refreshCounters();
+
+    if (getCurrentTabIndex() == optionsTabIndex)
+        if (auto* options = getOptionsPage())
+            options->refresh();
 
     if (timeButton != nullptr)
         timeButton->setButtonText ((juce::Time::getCurrentTime() - timeBase).getDescription());
@@ -240,10 +227,6 @@ void TBContentComponent::buttonClicked (juce::Button* button)
     else if (button == loggingButton.get())         toggleLogging();
     else if (button == timeButton.get())            resetTime();
     else if (button == helpButton.get())            openPage (WebPages::getUserGuide());
-    else if (button == logParametersToggle.get())   tbLogger.logParameters = button->getToggleState();
-    else if (button == logReturnParametersToggle.get()) tbLogger.logReturnParameters = button->getToggleState();
-    else if (button == logTimeToggle.get())         tbLogger.logTime = button->getToggleState();
-    else if (button == rememberTargetToggle.get())  tbLogger.rememberTarget = button->getToggleState();
     else if (button == logoButton.get())            openPage (WebPages::getMakerPage());
     else if (button == donateButton.get())          openPage (WebPages::getDonationPage());
 }

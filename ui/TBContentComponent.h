@@ -1,6 +1,6 @@
-// TBContentComponent: the control window's content. Four tabs down the left
-// (the AEffect record and functions, dispatcher opcodes, host-callback opcodes,
-// about) and, below them, the command column.
+// TBContentComponent: the control window's content. Six tabs down the left
+// (the AEffect record and functions, dispatcher opcodes, host-callback
+// opcodes, the options, the log, about) and, below them, the command column.
 #pragma once
 
 #include "bridge/VstInterface.h"
@@ -11,6 +11,8 @@
 #include <array>
 #include <memory>
 
+class TBLogPage;
+class TBOptionsPage;
 class TBVstOpCodeListComponent;
 
 class TBContentComponent : public OldTabbedComponent,
@@ -28,10 +30,14 @@ public:
     void currentTabChanged (int newIndex, bool alreadyCurrent, const juce::ModifierKeys& modifiers) override;
     void buttonClicked (juce::Button* button) override;
 
-    static constexpr int numPages = 4;
-    static constexpr int aboutTabIndex = 3;
+    static constexpr int numPages = 6;
+    static constexpr int optionsTabIndex = 3;
+    static constexpr int logTabIndex = 4;
+    static constexpr int aboutTabIndex = 5;
 
     juce::Component* getPage (int index) const noexcept;
+    TBOptionsPage* getOptionsPage() const noexcept;
+    TBLogPage* getLogPage() const noexcept;
 
     // The controls, in the order they are created.
     std::unique_ptr<juce::TextButton> enableAllButton;
@@ -41,17 +47,11 @@ public:
     std::unique_ptr<juce::TextButton> loggingButton;
     std::unique_ptr<juce::TextButton> timeButton;
     std::unique_ptr<juce::TextButton> helpButton;
-    std::unique_ptr<juce::ToggleButton> logParametersToggle;
-    std::unique_ptr<juce::ToggleButton> logReturnParametersToggle;
-    std::unique_ptr<juce::ToggleButton> logTimeToggle;
-    std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
     std::unique_ptr<juce::ImageButton> logoButton;
     std::unique_ptr<juce::ImageButton> donateButton;
 
 private:
     std::unique_ptr<juce::TextButton> makeTextButton (const juce::String& text, const juce::String& tooltip, int y);
-    std::unique_ptr<juce::ToggleButton> makeToggle (const juce::String& text, const juce::String& tooltip,
-                                                    bool state, int y);
     std::unique_ptr<juce::ImageButton> makeImageButton (const juce::String& name, const juce::Image& image,
                                                         float normalOpacity, float overOpacity, float downOpacity,
                                                         juce::Rectangle<int> bounds, const juce::String& tooltip);

@@ -244,3 +244,89 @@ TEST (TattleboxExit, HostExitingWithoutCloseWhileTheWindowIsOpen)
         EXPECT_EQ (box.stateFile(), "") << "no state file without Close";
     }
 }
+
+//==============================================================================
+namespace
+{
+    std::string stateWithSinks (bool toDebugOutput, bool toFile)
+    {
+        return std::string ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tattlebox><Logger><Parameters logToDebugOutput=\"")
+               + (toDebugOutput ? "1" : "0") + "\" logToFile=\"" + (toFile ? "1" : "0") + "\"/></Logger></Tattlebox>\n";
+    }
+
+    // Tattlebox's own lines on standard error, whole, in order.
+    std::string tattleboxLines (const std::string& err)
+    {
+        static const std::regex line (R"(^(\d\d:\d\d:\d\d\.\d\d\d )?\([0-9A-F]+\) [^:]*:.*$)");
+        std::string result;
+
+        for (auto& l : linesOf (err))
+            if (std::regex_match (l, line))
+                result += l + "\n";
+
+        return result;
+    }
+}
+
+TEST (TattleboxLogFile, HoldsTheSessionByteForByteAsStandardErrorDoes)
+{
+    REQUIRE_HOST_TOOLS();
+    Sandbox box;
+    writeText (box.pluginDir / "Tattlebox.xml", stateWithSinks (true, true));
+    const auto target = realPath (testPlugins / "tp_basic.so");
+    box.answer ({ target });
+    const auto run = box.run (shellQuoted (tbhost) + " --blocks 8 " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+
+    // The session runs from its banner to its last line; the library's load
+    // and unload lines lie outside it.
+    auto expected = tattleboxLines (run.err);
+    const auto banner = expected.find ("Tattlebox.so:Tattlebox - ");
+    ASSERT_NE (banner, std::string::npos) << run.err;
+    expected = expected.substr (expected.rfind ('\n', banner) + 1);
+    expected = expected.substr (0, expected.rfind ("tp_basic.so:DLL_PROCESS_DETACH"));
+    expected = expected.substr (0, expected.rfind ('\n') + 1);
+
+    const auto logged = readFile (box.pluginDir / "Tattlebox.log");
+    EXPECT_EQ (logged, expected);
+    EXPECT_NE (logged.find ("tp_basic.so:processReplacing("), std::string::npos);
+    EXPECT_NE (logged.find ("tp_basic.so:Unloaded " + target + "\n"), std::string::npos);
+
+    // A second session appends to it.
+    box.answer ({ target });
+    const auto again = box.run (shellQuoted (tbhost) + " --blocks 1 " + shellQuoted (box.plugin));
+    ASSERT_EQ (again.status, 0) << describe (again);
+    const auto both = readFile (box.pluginDir / "Tattlebox.log");
+    EXPECT_EQ (both.substr (0, logged.size()), logged);
+    EXPECT_GT (both.size(), logged.size());
+}
+
+TEST (TattleboxLogFile, DebugOutputCanBeSwitchedOffAndAFileThatCannotOpenSaysSo)
+{
+    REQUIRE_HOST_TOOLS();
+    const auto target = realPath (testPlugins / "tp_basic.so");
+
+    {
+        Sandbox box;
+        writeText (box.pluginDir / "Tattlebox.xml", stateWithSinks (false, true));
+        box.answer ({ target });
+        const auto run = box.run (shellQuoted (tbhost) + " --blocks 2 " + shellQuoted (box.plugin));
+        ASSERT_EQ (run.status, 0) << describe (run);
+        EXPECT_EQ (run.log, (std::vector<std::string> { ":DLL_PROCESS_ATTACH" }))
+            << "only the load line, written before the state file switched standard error off";
+        EXPECT_NE (readFile (box.pluginDir / "Tattlebox.log").find ("tp_basic.so:effClose \n"), std::string::npos);
+    }
+
+    {
+        // A folder where the file should be: even root cannot open that.
+        Sandbox box;
+        writeText (box.pluginDir / "Tattlebox.xml", stateWithSinks (true, true));
+        fs::create_directories (box.pluginDir / "Tattlebox.log");
+        box.answer ({ target });
+        const auto run = box.run (shellQuoted (tbhost) + " --blocks 2 " + shellQuoted (box.plugin));
+        ASSERT_EQ (run.status, 0) << describe (run);
+        ASSERT_GE (run.log.size(), 3u);
+        EXPECT_EQ (run.log[1], "Tattlebox.so:Failed to open log file " + (box.pluginDir / "Tattlebox.log").string());
+        EXPECT_TRUE (run.has ("tp_basic.so:effClose ")) << "logging goes on";
+    }
+}

@@ -1,6 +1,7 @@
 // The control window and its content: controls, commands, ticks, and the
 // window's fixed size, title-bar button and timer.
 #include "ui/TBContentComponent.h"
+#include "ui/TBOptionsPage.h"
 #include "ui/TBVstAEffectComponent.h"
 #include "ui/TBVstOpCodeComponent.h"
 #include "ui/TBVstOpCodeListComponent.h"
@@ -111,7 +112,8 @@ TEST_F (ContentTest, ControlsStandInTheColumnBelowTheTabs)
                        lastDirectory);
     auto content = makeContent();
 
-    const int y0 = 198;
+    ASSERT_EQ (content->getNumTabs(), 6);
+    const int y0 = content->getTabComponent (5)->getBottom() + 10;
     struct Expected { juce::Button* button; const char* name; const char* text; const char* tooltip; int y; };
     const Expected expected[] = {
         { content->enableAllButton.get(), "Enable All", "Enable All", "Enable logging of all functions and OpCodes", y0 },
@@ -137,19 +139,9 @@ TEST_F (ContentTest, ControlsStandInTheColumnBelowTheTabs)
         EXPECT_EQ (e.button->findColour (juce::TextButton::textColourOffId), juce::Colour (0xff000000));
     }
 
-    EXPECT_FALSE (content->logParametersToggle->getToggleState());
-    EXPECT_TRUE (content->logReturnParametersToggle->getToggleState());
-    EXPECT_TRUE (content->logTimeToggle->getToggleState());
-    EXPECT_EQ (content->logTimeToggle->getY(), y0 + 260);
-    EXPECT_GT (content->logReturnParametersToggle->getWidth(), content->logTimeToggle->getWidth());
-
-    // Remember Target below Log Time, apart from it and from the logo.
-    EXPECT_EQ (content->rememberTargetToggle->getButtonText(), "Remember Target");
-    EXPECT_FALSE (content->rememberTargetToggle->getToggleState());
-    EXPECT_EQ (content->rememberTargetToggle->getY(), content->logTimeToggle->getBottom());
-    EXPECT_LT (content->rememberTargetToggle->getBottom(), content->logoButton->getY());
-
-    // The whole column, donation badge included, lies within the content.
+    // The whole column, donation badge included, lies within the content,
+    // below the last tab and nothing over anything else.
+    EXPECT_LT (content->helpButton->getBottom(), content->logoButton->getY());
     EXPECT_EQ (content->logoButton->getName(), "QXLogoButton");
     EXPECT_EQ (content->donateButton->getName(), "QXDonateButton");
     EXPECT_LE (content->donateButton->getBottom(), 632);
@@ -176,16 +168,63 @@ TEST_F (ContentTest, CommandsChangeFlagsCountersAndOptions)
     EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 8), 0);
     EXPECT_TRUE (TBLogger::isOpCodeEnabled (groupDispatcher, 8));
 
-    click (*content->logParametersToggle);
+    auto& options = *content->getOptionsPage();
+    click (*options.logParametersToggle);
     EXPECT_FALSE (tbLogger.logParameters);
-    click (*content->logTimeToggle);
+    click (*options.logTimeToggle);
     EXPECT_TRUE (tbLogger.logTime);
-    click (*content->logReturnParametersToggle);
+    click (*options.logReturnParametersToggle);
     EXPECT_FALSE (tbLogger.logReturnParameters);
-    click (*content->rememberTargetToggle);
+    click (*options.rememberTargetToggle);
     EXPECT_TRUE (tbLogger.rememberTarget);
-    click (*content->rememberTargetToggle);
+    click (*options.rememberTargetToggle);
     EXPECT_FALSE (tbLogger.rememberTarget);
+    click (*options.logToDebugOutputToggle);
+    EXPECT_FALSE (tbLogger.logToDebugOutput);
+    click (*options.logToDebugOutputToggle);
+    EXPECT_TRUE (tbLogger.logToDebugOutput);
+}
+
+TEST_F (ContentTest, OptionsPageShowsEverySwitchWithWhatItDoes)
+{
+    juce::File lastDirectory;
+    readStateDocument ("<Tattlebox><Logger><Parameters logParameters=\"0\" logTime=\"1\" rememberTarget=\"1\""
+                       " logToDebugOutput=\"0\"/></Logger></Tattlebox>", lastDirectory);
+    auto content = makeContent();
+    content->setCurrentTab (TBContentComponent::optionsTabIndex);
+    auto& options = *content->getOptionsPage();
+    EXPECT_EQ (options.getParentComponent(), content.get());
+
+    // The switches start as the state file left them.
+    EXPECT_FALSE (options.logParametersToggle->getToggleState());
+    EXPECT_TRUE (options.logReturnParametersToggle->getToggleState());
+    EXPECT_TRUE (options.logTimeToggle->getToggleState());
+    EXPECT_TRUE (options.rememberTargetToggle->getToggleState());
+    EXPECT_FALSE (options.logToDebugOutputToggle->getToggleState());
+    EXPECT_FALSE (options.logToFileToggle->getToggleState());
+    EXPECT_EQ (options.logTimeToggle->getButtonText(), "Log Time");
+    EXPECT_EQ (options.rememberTargetToggle->getButtonText(), "Remember Target");
+    EXPECT_GT (options.rememberTargetToggle->getY(), options.logTimeToggle->getY()) << "below Log Time";
+
+    // Every child lies wholly within the page, and none overlaps another.
+    const auto page = options.getLocalBounds();
+    std::vector<juce::Rectangle<int>> placed;
+
+    for (auto* child : options.getChildren())
+    {
+        SCOPED_TRACE (child->getName().toStdString());
+        EXPECT_TRUE (page.contains (child->getBounds())) << child->getBounds().toString();
+
+        for (auto& other : placed)
+            EXPECT_FALSE (other.intersects (child->getBounds())) << child->getBounds().toString();
+
+        placed.push_back (child->getBounds());
+    }
+
+    // A switch changed elsewhere shows at the next tick.
+    tbLogger.logTime = false;
+    content->tick();
+    EXPECT_FALSE (options.logTimeToggle->getToggleState());
 }
 
 TEST_F (ContentTest, LoggingButtonAlwaysOffersWhatAClickDoes)

@@ -20,7 +20,7 @@ using testsupport::flagsAndOptions;
 std::vector<bool> defaults()
 {
     std::vector<bool> all (6 + 77 + 50, true);
-    all.insert (all.end(), { true, true, false, false });
+    all.insert (all.end(), { true, true, false, false, true, false });
     return all;
 }
 
@@ -49,7 +49,7 @@ protected:
     void SetUp() override
     {
         CapturingTest::SetUp();
-        folder = File::getSpecialLocation (File::tempDirectory).getNonexistentChildFile ("tb-state", "", false);
+        folder = File::getSpecialLocation (File::tempDirectory).getNonexistentChildFile ("tb-state-" + String (::getpid()), "", false);
         ASSERT_TRUE (folder.createDirectory());
         pluginFile = folder.getChildFile ("Tattlebox.so");
     }
@@ -167,12 +167,14 @@ TEST_F (StateFileTest, WrittenDocumentHasTheExpectedShape)
     }
 
     const auto* parameters = logger->getChildByName ("Parameters");
-    ASSERT_EQ (parameters->getNumAttributes(), 4);
-    EXPECT_EQ (parameters->getAttributeName (0) + "=" + parameters->getAttributeValue (0)
-                 + " " + parameters->getAttributeName (1) + "=" + parameters->getAttributeValue (1)
-                 + " " + parameters->getAttributeName (2) + "=" + parameters->getAttributeValue (2)
-                 + " " + parameters->getAttributeName (3) + "=" + parameters->getAttributeValue (3),
-               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0");
+    juce::StringArray attributes;
+
+    for (int i = 0; i < parameters->getNumAttributes(); ++i)
+        attributes.add (parameters->getAttributeName (i) + "=" + parameters->getAttributeValue (i));
+
+    // The specified three first, in their order; then the later options.
+    EXPECT_EQ (attributes.joinIntoString (" "),
+               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0 logToDebugOutput=1 logToFile=0");
 }
 
 TEST_F (StateFileTest, RememberedTargetRoundTripsOnlyWhileTheOptionIsOn)

@@ -55,7 +55,7 @@ protected:
     void SetUp() override
     {
         CapturingTest::SetUp();
-        root = File::getSpecialLocation (File::tempDirectory).getNonexistentChildFile ("tb-location", "", false);
+        root = File::getSpecialLocation (File::tempDirectory).getNonexistentChildFile ("tb-location-" + juce::String (::getpid()), "", false);
         ASSERT_TRUE (libraryFolder().createDirectory());
         ASSERT_TRUE (stateHome().createDirectory());
         ::chmod (root.getFullPathName().toRawUTF8(), 0755);

@@ -22,6 +22,8 @@ inline std::vector<bool> flagsAndOptions()
     all.push_back (tbLogger.logReturnParameters);
     all.push_back (tbLogger.logTime);
     all.push_back (tbLogger.rememberTarget);
+    all.push_back (tbLogger.logToDebugOutput);
+    all.push_back (tbLogger.logToFile);
     return all;
 }
 

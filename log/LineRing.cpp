@@ -1,0 +1,130 @@
+#include "LineRing.h"
+#include "../platform/StaticOrder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+LineRing lineRing;
+
+namespace
+{
+    constexpr auto relaxed = std::memory_order_relaxed;
+}
+
+// A newer ticket may already hold the slot (the ring went round while this
+// writer was on its way): its line is the one to keep, and this one counts as
+// missed. An older writer still copying is not waited for either: the line
+// it leaves is as good as lost, because the ring has already gone round.
+bool LineRing::claim (Slot& slot, std::uint64_t ticket) noexcept
+{
+    const auto writing = 2 * ticket + 1;
+    auto current = slot.stamp.load (relaxed);
+
+    while (current < writing && (current & 1) == 0)
+        if (slot.stamp.compare_exchange_weak (current, writing, std::memory_order_acquire, relaxed))
+            return true;
+
+    return false;
+}
+
+void LineRing::push (const char* text, std::size_t length) noexcept
+{
+    const auto ticket = head.fetch_add (1, relaxed);
+    auto& slot = slots[ticket % numSlots];
+
+    if (! claim (slot, ticket))
+        return;
+
+    length = std::min (length, (std::size_t) maxLineBytes);
+
+    // Every byte goes in through an atomic word, so that a reader racing
+    // this writer reads garbage it then throws away, never undefined behaviour.
+    for (std::size_t offset = 0; offset < length; offset += 8)
+    {
+        std::uint64_t word = 0;
+        std::memcpy (&word, text + offset, std::min ((std::size_t) 8, length - offset));
+        slot.words[offset / 8].store (word, relaxed);
+    }
+
+    slot.length.store ((std::uint32_t) length, relaxed);
+    slot.stamp.store (2 * ticket + 2, std::memory_order_release);
+}
+
+bool LineRing::copyOut (const Slot& slot, std::uint64_t ticket, char* text, std::size_t& length) const noexcept
+{
+    length = std::min ((std::size_t) slot.length.load (relaxed), (std::size_t) maxLineBytes);
+
+    for (std::size_t offset = 0; offset < length; offset += 8)
+    {
+        const auto word = slot.words[offset / 8].load (relaxed);
+        std::memcpy (text + offset, &word, std::min ((std::size_t) 8, length - offset));
+    }
+
+    // A writer that claimed the slot meanwhile changed the stamp first.
+    std::atomic_thread_fence (std::memory_order_acquire);
+    return slot.stamp.load (relaxed) == 2 * ticket + 2;
+}
+
+int LineRing::read (Reader& reader, int maxLines) noexcept
+{
+    const auto end = head.load (std::memory_order_acquire);
+
+    // Whatever the ring has gone round on since is gone.
+    if (end - next > (std::uint64_t) numSlots)
+    {
+        reader.linesMissed (end - numSlots - next);
+        next = end - numSlots;
+    }
+
+    int handed = 0;
+    std::uint64_t missed = 0;
+    char text[maxLineBytes + 8];
+
+    for (; next < end && handed < maxLines; ++next)
+    {
+        const auto& slot = slots[next % numSlots];
+        const auto stamp = slot.stamp.load (std::memory_order_acquire);
+
+        if (stamp < 2 * next + 2)
+        {
+            // Still being written: next time. A line that is still not there
+            // then, with later ones complete, belongs to a writer that was
+            // stopped on its way or gave up: it counts as missed.
+            if (next + 1 != waitedFor || next + 1 == end)
+            {
+                waitedFor = next + 1;
+                break;
+            }
+
+            ++missed;
+            continue;
+        }
+
+        std::size_t length = 0;
+
+        if (stamp == 2 * next + 2 && copyOut (slot, next, text, length))
+        {
+            if (missed > 0)
+                reader.linesMissed (std::exchange (missed, 0));
+
+            reader.lineRead (text, length);
+            ++handed;
+        }
+        else
+        {
+            ++missed; // a later line took the slot, before or while it was read
+        }
+    }
+
+    if (missed > 0)
+        reader.linesMissed (missed);
+
+    return handed;
+}
+
+void LineRing::restartReader() noexcept
+{
+    const auto end = head.load (std::memory_order_acquire);
+    next = end > (std::uint64_t) numSlots ? end - numSlots : 0;
+}

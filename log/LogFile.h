@@ -1,0 +1,58 @@
+// The optional log file: the lines of a hosting session, from its banner to
+// its Close, beside the state file under the same base name with the
+// extension "log". At its size limit the file is renamed to its name plus
+// ".1" (replacing an older one) and a new one starts; no line is lost or cut
+// at the switch.
+#pragma once
+
+#include "../platform/AppendFile.h"
+
+#include <juce_core/juce_core.h>
+
+#include <atomic>
+#include <cstdint>
+
+class LogFile
+{
+public:
+    static constexpr std::int64_t defaultSizeLimit = std::int64_t (64) << 20;
+
+    // [start-up] Where this session's file goes, whether or not it is opened.
+    void setPlace (const juce::File& file) { place = file; }
+    // [message] or [start-up]
+    juce::File getPlace() const { return place; }
+
+    // [start-up] or [message]: opens the file at its place unless it is open;
+    // where it cannot be opened, writes "Failed to open log file <path>"
+    // through the other sinks and returns false.
+    bool openAtPlace();
+
+    // [start-up/shut-down] or [message]. False when the file cannot be opened.
+    bool open (const juce::File& file);
+    // [shut-down]
+    void close() noexcept;
+
+    // [any thread, realtime]
+    bool isOpen() const noexcept { return file.isOpen(); }
+
+    // [any thread, realtime] The line and its line feed in one write.
+    void write (const char* text, std::size_t length) noexcept;
+
+    // Tests only, before the lines start: a small limit to see the switch.
+    void setSizeLimit (std::int64_t bytes) noexcept { limit = bytes; }
+
+    // [any thread] Where a state file at stateFile puts its log.
+    static juce::File besideStateFile (const juce::File& stateFile);
+
+private:
+    void startNewFileIfFull() noexcept;
+
+    AppendFile file;
+    juce::File place;
+    std::atomic<std::int64_t> size { 0 };
+    std::atomic<std::int64_t> limit { defaultSizeLimit };
+    std::atomic<bool> switching { false };
+};
+
+// The one log file of this library.
+extern LogFile logFile;

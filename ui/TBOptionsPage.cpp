@@ -1,0 +1,140 @@
+#include "TBOptionsPage.h"
+#include "TBPalette.h"
+
+#include "log/LogFile.h"
+#include "log/TBLogger.h"
+
+namespace
+{
+    constexpr int marginX = 16;
+    constexpr int toggleWidth = 200;
+    constexpr int noteX = marginX + toggleWidth + 8;
+    constexpr int noteWidth = 330;
+
+   #if defined (_WIN32)
+    const char* const debugOutputName = "the debug-output channel (OutputDebugString)";
+   #else
+    const char* const debugOutputName = "the host's standard error";
+   #endif
+
+    void syncToggle (juce::ToggleButton& toggle, bool state)
+    {
+        if (toggle.getToggleState() != state)
+            toggle.setToggleState (state, juce::dontSendNotification);
+    }
+}
+
+TBOptionsPage::TBOptionsPage()
+    : juce::Component ("TBOptionsPage")
+{
+    auto& logger = tbLogger;
+
+    addHeading ("What each line carries");
+    logParametersToggle = addToggle ("Log Parameters", "the arguments of each call, decoded", logger.logParameters);
+    logReturnParametersToggle = addToggle ("Log Return Parameters", "a second line with what the call gave back",
+                                           logger.logReturnParameters);
+    logTimeToggle = addToggle ("Log Time", "the time of day in front of each line", logger.logTime);
+
+    addHeading ("Where the lines go");
+    logToDebugOutputToggle = addToggle ("Log to Debug Output", debugOutputName, logger.logToDebugOutput);
+    logToFileToggle = addToggle ("Log to File", "a file beside the settings, started anew at 64 MB",
+                                 logger.logToFile);
+    logFilePlace = &addNote ({});
+    addNote ("The Log page always shows them.");
+
+    addHeading ("From one session to the next");
+    rememberTargetToggle = addToggle ("Remember Target", "load this plugin again next time, without asking",
+                                      logger.rememberTarget);
+    refresh();
+}
+
+TBOptionsPage::~TBOptionsPage() = default;
+
+void TBOptionsPage::addHeading (const juce::String& text)
+{
+    nextY += nextY > 10 ? 10 : 0;
+    auto label = std::make_unique<juce::Label> (text, text);
+    label->setFont (juce::Font (15.0f, juce::Font::bold));
+    label->setColour (juce::Label::textColourId, TBPalette::darkBlue);
+    label->setBounds (marginX - 4, nextY, toggleWidth + noteWidth, rowHeight);
+    addAndMakeVisible (*label);
+    labels.push_back (std::move (label));
+    nextY += rowStep;
+}
+
+std::unique_ptr<juce::ToggleButton> TBOptionsPage::addToggle (const juce::String& text, const juce::String& what,
+                                                              bool state)
+{
+    auto toggle = std::make_unique<juce::ToggleButton> (text);
+    toggle->setBounds (marginX, nextY, toggleWidth, rowHeight);
+    toggle->setTooltip (what.substring (0, 1).toUpperCase() + what.substring (1));
+    toggle->setToggleState (state, juce::dontSendNotification);
+    toggle->setColour (juce::ToggleButton::textColourId, TBPalette::black);
+    toggle->setColour (juce::ToggleButton::tickColourId, TBPalette::black);
+    toggle->setColour (juce::ToggleButton::tickDisabledColourId, TBPalette::darkGrey);
+    addAndMakeVisible (*toggle);
+    toggle->addListener (this);
+
+    auto note = std::make_unique<juce::Label> (text + " note", what);
+    note->setColour (juce::Label::textColourId, TBPalette::darkGrey);
+    note->setBounds (noteX, nextY, noteWidth, rowHeight);
+    addAndMakeVisible (*note);
+    labels.push_back (std::move (note));
+
+    nextY += rowStep;
+    return toggle;
+}
+
+juce::Label& TBOptionsPage::addNote (const juce::String& text)
+{
+    auto note = std::make_unique<juce::Label> ("note", text);
+    note->setColour (juce::Label::textColourId, TBPalette::darkGrey);
+    note->setBounds (marginX, nextY, toggleWidth + 8 + noteWidth, rowHeight);
+    note->setMinimumHorizontalScale (0.7f);
+    addAndMakeVisible (*note);
+    labels.push_back (std::move (note));
+    nextY += rowStep - 4;
+    return *labels.back();
+}
+
+void TBOptionsPage::refresh()
+{
+    auto& logger = tbLogger;
+    syncToggle (*logParametersToggle, logger.logParameters);
+    syncToggle (*logReturnParametersToggle, logger.logReturnParameters);
+    syncToggle (*logTimeToggle, logger.logTime);
+    syncToggle (*logToDebugOutputToggle, logger.logToDebugOutput);
+    syncToggle (*logToFileToggle, logger.logToFile);
+    syncToggle (*rememberTargetToggle, logger.rememberTarget);
+
+    const auto place = logFile.getPlace();
+    const auto text = place == juce::File() ? juce::String() : "File: " + place.getFullPathName();
+
+    if (logFilePlace->getText() != text)
+        logFilePlace->setText (text, juce::dontSendNotification);
+}
+
+// [message]
+void TBOptionsPage::buttonClicked (juce::Button* button)
+{
+    auto& logger = tbLogger;
+    const auto on = button->getToggleState();
+
+    if (button == logParametersToggle.get())             logger.logParameters = on;
+    else if (button == logReturnParametersToggle.get())  logger.logReturnParameters = on;
+    else if (button == logTimeToggle.get())              logger.logTime = on;
+    else if (button == logToDebugOutputToggle.get())     logger.logToDebugOutput = on;
+    else if (button == rememberTargetToggle.get())       logger.rememberTarget = on;
+    else if (button == logToFileToggle.get())
+    {
+        // Opened before the switch lets lines through; a file that cannot be
+        // opened says so in the other sinks and leaves the switch off.
+        if (on && ! logFile.openAtPlace())
+        {
+            button->setToggleState (false, juce::dontSendNotification);
+            return;
+        }
+
+        logger.logToFile = on;
+    }
+}

@@ -1,0 +1,46 @@
+// TBOptionsPage: the "Options" page. Every switch of what a line carries,
+// where the lines go and what is kept from one session to the next, each
+// with a line saying what it does, in groups. The switches are the logger's
+// options, which the state file keeps.
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <memory>
+#include <vector>
+
+class TBOptionsPage : public juce::Component,
+                      private juce::Button::Listener
+{
+public:
+    // [message]
+    TBOptionsPage();
+    ~TBOptionsPage() override;
+
+    // [message] Every timer tick while the page is in front: the switches
+    // follow options changed elsewhere, and the log file's place is shown.
+    void refresh();
+
+    std::unique_ptr<juce::ToggleButton> logParametersToggle;
+    std::unique_ptr<juce::ToggleButton> logReturnParametersToggle;
+    std::unique_ptr<juce::ToggleButton> logTimeToggle;
+    std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle;
+    std::unique_ptr<juce::ToggleButton> logToFileToggle;
+    std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
+
+    static constexpr int rowHeight = 24;
+    static constexpr int rowStep = 28;
+
+private:
+    void buttonClicked (juce::Button* button) override;
+    void addHeading (const juce::String& text);
+    std::unique_ptr<juce::ToggleButton> addToggle (const juce::String& text, const juce::String& what,
+                                                   bool state);
+    juce::Label& addNote (const juce::String& text);
+
+    int nextY = 10;
+    std::vector<std::unique_ptr<juce::Label>> labels;
+    juce::Label* logFilePlace = nullptr;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBOptionsPage)
+};
