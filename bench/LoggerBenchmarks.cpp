@@ -1,6 +1,9 @@
 // The logger's cost per call: the floor (a call through a function pointer),
 // a call that is counted but not written, and a written line with our own
-// formatting, with snprintf, and through the real channel.
+// formatting, with snprintf, and through each sink: the Log page's ring
+// alone, standard error, and the log file against a bare write of the same
+// bytes.
+#include "log/LogFile.h"
 #include "log/TBLogger.h"
 #include "platform/ThreadId.h"
 
@@ -114,6 +117,57 @@ namespace
         ::close (devNull);
         checkCounts (state, static_cast<std::int64_t> (state.iterations()));
     }
+
+    // Both switches off: what a line costs when only the Log page gets it.
+    void BM_LoggedLineRingOnly (benchmark::State& state)
+    {
+        prepare (nullptr, true);
+        tbLogger.logToDebugOutput = false;
+
+        for (auto _ : state)
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+
+        checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+    }
+
+    juce::File benchFile (const char* name)
+    {
+        auto file = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile (name);
+        file.deleteFile();
+        return file;
+    }
+
+    // The file sink alone (standard error off), then a bare O_APPEND write of
+    // the very line it writes: the sink's own cost is the difference.
+    void BM_LoggedLineToFile (benchmark::State& state)
+    {
+        prepare (nullptr, true);
+        tbLogger.logToDebugOutput = false;
+        const auto file = benchFile ("tb-bench.log");
+        logFile.open (file);
+        tbLogger.logToFile = true;
+
+        for (auto _ : state)
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+
+        tbLogger.logToFile = false;
+        logFile.close();
+        file.deleteFile();
+        checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+    }
+
+    void BM_BareWriteOfTheSameLine (benchmark::State& state)
+    {
+        const auto file = benchFile ("tb-bench-bare.log");
+        const int fd = ::open (file.getFullPathName().toRawUTF8(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+        const char line[] = "(1A2B) MyDelay.so:effSetBlockSizeAndSampleRate blockSize=512 sampleRate=44100.000000 \n";
+
+        for (auto _ : state)
+            benchmark::DoNotOptimize (::write (fd, line, sizeof (line) - 1));
+
+        ::close (fd);
+        file.deleteFile();
+    }
 }
 
 BENCHMARK (BM_DirectCall);
@@ -122,5 +176,8 @@ BENCHMARK (BM_CountedNotLogged)->Threads (2)->UseRealTime();
 BENCHMARK (BM_LoggedLine)->ArgName ("time")->Arg (0)->Arg (1);
 BENCHMARK (BM_LoggedLineSnprintf);
 BENCHMARK (BM_LoggedLineToDevNull);
+BENCHMARK (BM_LoggedLineRingOnly);
+BENCHMARK (BM_LoggedLineToFile);
+BENCHMARK (BM_BareWriteOfTheSameLine);
 
 BENCHMARK_MAIN();

@@ -44,10 +44,22 @@ void LogFile::write (const char* text, std::size_t length) noexcept
     length = std::min (length, (std::size_t) TBLogger::maxLineLength);
     std::memcpy (line, text, length);
     line[length] = '\n';
+    appendLine (line, length + 1);
+}
 
-    if (file.append (line, length + 1))
+void LogFile::writeWithRoom (char* text, std::size_t length) noexcept
+{
+    const auto kept = text[length];
+    text[length] = '\n';
+    appendLine (text, length + 1);
+    text[length] = kept;
+}
+
+void LogFile::appendLine (const char* line, std::size_t lengthWithLineFeed) noexcept
+{
+    if (file.append (line, lengthWithLineFeed))
     {
-        size.fetch_add ((std::int64_t) length + 1, std::memory_order_relaxed);
+        size.fetch_add ((std::int64_t) lengthWithLineFeed, std::memory_order_relaxed);
         startNewFileIfFull();
     }
 }

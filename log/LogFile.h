@@ -37,6 +37,9 @@ public:
 
     // [any thread, realtime] The line and its line feed in one write.
     void write (const char* text, std::size_t length) noexcept;
+    // [any thread, realtime] The same, for a line whose buffer has room for
+    // its line feed: written from there, without a copy.
+    void writeWithRoom (char* text, std::size_t length) noexcept;
 
     // Tests only, before the lines start: a small limit to see the switch.
     void setSizeLimit (std::int64_t bytes) noexcept { limit = bytes; }
@@ -46,6 +49,7 @@ public:
 
 private:
     void startNewFileIfFull() noexcept;
+    void appendLine (const char* line, std::size_t lengthWithLineFeed) noexcept;
 
     AppendFile file;
     juce::File place;

@@ -8,6 +8,7 @@
 #include "../platform/ThreadId.h"
 #include "../platform/TimeOfDay.h"
 
+#include <cstring>
 #include <thread>
 
 TBLogger tbLogger TB_STATIC_LOGGER;
@@ -159,7 +160,7 @@ void TBLogger::buildLine (LineWriter& line, const char* text) const noexcept
 }
 
 // Every sink that is on gets the same bytes, one call each.
-void TBLogger::writeLine (const char* text, std::size_t length) const noexcept
+void TBLogger::writeLine (char* text, std::size_t length) const noexcept
 {
     lineRing.push (text, length);
 
@@ -170,13 +171,15 @@ void TBLogger::writeLine (const char* text, std::size_t length) const noexcept
     }
 
     if (logToFile.load (relaxed))
-        logFile.write (text, length);
+        logFile.writeWithRoom (text, length);
 }
 
 void TBLogger::logLine (const char* text) noexcept
 {
-    LineBuffer buffer;
-    LineWriter line (buffer);
+    // Room for a line feed after the longest line: the file sink writes the
+    // line and its line feed from here, without a copy.
+    char buffer[maxLineLength + 2];
+    LineWriter line (buffer, maxLineLength);
     buildLine (line, text);
 
     // Sequentially consistent, as the final line's side: either it sees this
@@ -184,7 +187,7 @@ void TBLogger::logLine (const char* text) noexcept
     linesInFlight.fetch_add (1);
 
     if (! closed.load())
-        writeLine (line.text(), line.length());
+        writeLine (buffer, (line.text(), line.length()));
 
     linesInFlight.fetch_sub (1, std::memory_order_release);
 }
@@ -198,10 +201,10 @@ void TBLogger::logFinalLine (const char* text) noexcept
     for (int i = 0; i < 100000 && linesInFlight.load() != 0; ++i)
         std::this_thread::yield();
 
-    LineBuffer buffer;
-    LineWriter line (buffer);
+    char buffer[maxLineLength + 2];
+    LineWriter line (buffer, maxLineLength);
     buildLine (line, text);
-    writeLine (line.text(), line.length());
+    writeLine (buffer, (line.text(), line.length()));
 }
 
 //==============================================================================

@@ -110,7 +110,8 @@ private:
     std::atomic<bool> closed { false };
 
     void buildLine (LineWriter& line, const char* text) const noexcept;
-    void writeLine (const char* text, std::size_t length) const noexcept;
+    // text has room for one byte more than its length and its terminator.
+    void writeLine (char* text, std::size_t length) const noexcept;
 
     void appendName (LineWriter& line) const noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;

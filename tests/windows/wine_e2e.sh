@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay. Needs an X display
+# nodisplay, logfile. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -295,20 +295,51 @@ test_window() {
     dir=$(fresh_dir window)
     mkdir -p "$SCREENS"
     rm -f "$SCREENS/control-window-wine.png"
+    rm -f "$SCREENS/log-page-wine.png"
     (
         window=$(find_window "Tattlebox - tp_basic.dll")
         [ -n "$window" ] || exit 1
         sleep 1.5
         import -window "$window" "$SCREENS/control-window-wine.png"
+        # The Log page, the fifth tab.
+        xdotool mousemove --window "$window" 103 242 click 1
+        sleep 1
+        import -window "$window" "$SCREENS/log-page-wine.png"
     ) 2>/dev/null &
     local shooter=$!
-    run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --pump-ms 400
+    run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --pump-ms 700
     wait $shooter
     check "session with the window open ($status)" test "$status" -eq 0
     check "screenshot $SCREENS/control-window-wine.png" test -s "$SCREENS/control-window-wine.png"
     local size
     size=$(identify -format '%wx%h' "$SCREENS/control-window-wine.png" 2>/dev/null)
     check "control window is 774x666 ($size)" test "$size" = 774x666
+    check "screenshot $SCREENS/log-page-wine.png" test -s "$SCREENS/log-page-wine.png"
+}
+
+# The log file beside the DLL holds the session's lines as the debug output
+# carried them, from the banner to the last line before the unload.
+test_logfile() {
+    local dir a
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    dir=$(fresh_dir logfile)
+    printf '<?xml version="1.0" encoding="UTF-8"?>\r\n\r\n<Tattlebox>\r\n  <Target>%s</Target>\r\n  <Logger>\r\n    <Parameters rememberTarget="1" logToFile="1"/>\r\n  </Logger>\r\n</Tattlebox>\r\n' "$a" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" --debug-log "$(winpath "$dir/debug.log")" --pump-ms 20 \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "session with a log file ($status)" test "$status" -eq 0
+    check "the log file beside the DLL" test -s "$dir/Tattlebox.log"
+    # The debug output's lines of the session, without the thread attach and
+    # detach lines, which the loader writes outside any call.
+    grep -vE ':DLL_(THREAD|PROCESS)_(ATTACH|DETACH)$' "$dir/debug.log" >"$dir/session.log"
+    grep -vE ':DLL_(THREAD|PROCESS)_(ATTACH|DETACH)$' "$dir/Tattlebox.log" >"$dir/file.log"
+    if cmp -s "$dir/session.log" "$dir/file.log"; then
+        pass "the file holds what the debug output carried ($(wc -l <"$dir/file.log") lines)"
+    else
+        fail "the file and the debug output differ:"
+        diff "$dir/session.log" "$dir/file.log" | head -n 20
+    fi
+    check "ends with the unload" bash -c "tail -n 1 '$dir/file.log' | grep -qF 'Unloaded $a'"
 }
 
 # A state file that remembers TARGET (a Windows path; empty: none yet).
