@@ -34,7 +34,7 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
     if (target != nullptr && target->dispatcher != nullptr)
         result = target->dispatcher (target, opcode, index, value, ptr, opt);
 
-    tbLogger.logDispatcherReturn (opcode, ptr, result);
+    tbLogger.logDispatcherReturn (opcode, ptr, result, index, value);
 
     if (opcode == effCloseOpcode && target != nullptr)
         endHosting (target);
@@ -103,7 +103,7 @@ VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, V
     if (auto hostCallback = bridge.hostCallback.load (std::memory_order_acquire))
         result = hostCallback (&wrapperEffect, opcode, index, value, ptr, opt);
 
-    tbLogger.logAudioMasterReturn (opcode, ptr, result);
+    tbLogger.logAudioMasterReturn (opcode, ptr, result, index, value);
     return result;
 }
 

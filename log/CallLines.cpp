@@ -3,6 +3,7 @@
 // path of the call operations stays a few instructions long.
 #include "TBLogger.h"
 #include "LineWriter.h"
+#include "StructureDecoder.h"
 
 #include <cstring>
 
@@ -51,12 +52,24 @@ namespace
     }
 }
 
-__attribute__ ((noinline)) void TBLogger::writeCallLine (const char* prefix, const OpCodeDescriptor& row, std::int32_t index,
+// With decoding on, the line leaves room for logLine's prefix (time, thread
+// and name), so that the decoded part is never cut behind its own back.
+std::size_t TBLogger::roomForLine() const noexcept
+{
+    if (! decodeStructures.load (relaxed))
+        return maxLineLength;
+
+    const std::size_t prefix = (logTime.load (relaxed) ? 13 : 0) + 11 + nameLength.load (relaxed) + 1;
+    return prefix < (std::size_t) maxLineLength ? maxLineLength - prefix : 0;
+}
+
+__attribute__ ((noinline)) void TBLogger::writeCallLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
                                                        VstIntPtr value, void* ptr, float opt) noexcept
 {
+    const auto& row = dispatcher ? dispatcherOpCodes[opcode] : audioMasterOpCodes[opcode];
     LineBuffer buffer;
-    LineWriter line (buffer);
-    line.append (prefix);
+    LineWriter line (buffer, roomForLine());
+    line.append (dispatcher ? "eff" : "audioMaster");
     line.append (row.name);
     line.appendChar (' ');
 
@@ -88,18 +101,29 @@ __attribute__ ((noinline)) void TBLogger::writeCallLine (const char* prefix, con
         }
     }
 
+    if (decodeStructures.load (relaxed))
+    {
+        if (dispatcher)
+            StructureDecoder::decodeDispatcherCall (line, opcode, index, value, ptr, opt);
+        else
+            StructureDecoder::decodeAudioMasterCall (line, opcode, index, value, ptr, opt);
+    }
+
     logLine (line.text());
 }
 
-__attribute__ ((noinline)) void TBLogger::writeReturnLine (const char* prefix, const OpCodeDescriptor& row, void* ptr,
-                                                         VstIntPtr result, bool printsRectangles) noexcept
+__attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
+                                                         VstIntPtr value, void* ptr, VstIntPtr result) noexcept
 {
+    const auto& row = dispatcher ? dispatcherOpCodes[opcode] : audioMasterOpCodes[opcode];
+    const bool printsRectangles = dispatcher;
+
     if (row.returnName == nullptr && ! row.pointerIsOutput)
         return;
 
     LineBuffer buffer;
-    LineWriter line (buffer);
-    line.append (prefix);
+    LineWriter line (buffer, roomForLine());
+    line.append (dispatcher ? "eff" : "audioMaster");
     line.append (row.name);
     line.append (" returned ");
 
@@ -123,6 +147,14 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (const char* prefix, c
             else
                 line.appendPointer (ptr);
         }
+    }
+
+    if (decodeStructures.load (relaxed))
+    {
+        if (dispatcher)
+            StructureDecoder::decodeDispatcherReturn (line, opcode, index, value, ptr, result);
+        else
+            StructureDecoder::decodeAudioMasterReturn (line, opcode, index, value, ptr, result);
     }
 
     logLine (line.text());

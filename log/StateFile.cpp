@@ -252,6 +252,7 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("rememberTarget", rememberTarget ? 1 : 0);
     parameters->setAttribute ("logToDebugOutput", logToDebugOutput ? 1 : 0);
     parameters->setAttribute ("logToFile", logToFile ? 1 : 0);
+    parameters->setAttribute ("decodeStructures", decodeStructures ? 1 : 0);
 }
 
 // [start-up] Before any call reaches the logger.
@@ -269,5 +270,6 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "rememberTarget", rememberTarget);
         restoreOption (*parameters, "logToDebugOutput", logToDebugOutput);
         restoreOption (*parameters, "logToFile", logToFile);
+        restoreOption (*parameters, "decodeStructures", decodeStructures);
     }
 }

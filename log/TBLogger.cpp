@@ -61,6 +61,7 @@ void TBLogger::initialise (const juce::String& newName)
     rememberTarget = false;
     logToDebugOutput = true;
     logToFile = false;
+    decodeStructures = false;
     setName (newName);
 
     for (const auto& group : opCodeGroups)
@@ -226,16 +227,17 @@ void TBLogger::logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIn
     state.callCount.fetch_add (1, relaxed);
 
     if (isLogged (function, state))
-        writeCallLine ("eff", dispatcherOpCodes[opcode], index, value, ptr, opt);
+        writeCallLine (true, opcode, index, value, ptr, opt);
 }
 
-void TBLogger::logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept
+void TBLogger::logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
+                                    std::int32_t index, VstIntPtr value) noexcept
 {
     if (! logReturnParameters.load (relaxed) || static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
         return;
 
     if (isLogged (aEffectFunctionStates[functionDispatcher], dispatcherStates[opcode]))
-        writeReturnLine ("eff", dispatcherOpCodes[opcode], ptr, result, true);
+        writeReturnLine (true, opcode, index, value, ptr, result);
 }
 
 void TBLogger::logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept
@@ -249,16 +251,17 @@ void TBLogger::logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstI
     state.callCount.fetch_add (1, relaxed);
 
     if (isLogged (function, state))
-        writeCallLine ("audioMaster", audioMasterOpCodes[opcode], index, value, ptr, opt);
+        writeCallLine (false, opcode, index, value, ptr, opt);
 }
 
-void TBLogger::logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept
+void TBLogger::logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
+                                     std::int32_t index, VstIntPtr value) noexcept
 {
     if (! logReturnParameters.load (relaxed) || static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
         return;
 
     if (isLogged (aEffectFunctionStates[functionAudioMaster], audioMasterStates[opcode]))
-        writeReturnLine ("audioMaster", audioMasterOpCodes[opcode], ptr, result, false);
+        writeReturnLine (false, opcode, index, value, ptr, result);
 }
 
 void TBLogger::logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept

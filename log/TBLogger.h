@@ -46,9 +46,12 @@ public:
 
     // [any thread, realtime] The call paths.
     void logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
-    void logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept;
+    // index and value are the call's own, for the structures a result is read through.
+    void logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
+                              std::int32_t index = 0, VstIntPtr value = 0) noexcept;
     void logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
-    void logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result) noexcept;
+    void logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
+                               std::int32_t index = 0, VstIntPtr value = 0) noexcept;
     void logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept;
     void logSetParameter (std::int32_t index, float parameter) noexcept;
     void logGetParameter (std::int32_t index) noexcept;
@@ -86,6 +89,9 @@ public:
     // the platform's debug-output channel, and the log file (LogFile.h).
     std::atomic<bool> logToDebugOutput { true };
     std::atomic<bool> logToFile { false };
+    // Whether call and return lines go on with what their structures hold
+    // (StructureDecoder.h): MIDI events, time info, speaker arrangements...
+    std::atomic<bool> decodeStructures { false };
 
 private:
     // Each formatting operation and logLine own one of these on the stack.
@@ -115,10 +121,12 @@ private:
 
     void appendName (LineWriter& line) const noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;
-    void writeCallLine (const char* prefix, const OpCodeDescriptor& row, std::int32_t index,
+    std::size_t roomForLine() const noexcept;
+    // dispatcher: a call from the host (eff...), else from the target (audioMaster...).
+    void writeCallLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
                         VstIntPtr value, void* ptr, float opt) noexcept;
-    void writeReturnLine (const char* prefix, const OpCodeDescriptor& row, void* ptr,
-                          VstIntPtr result, bool printsRectangles) noexcept;
+    void writeReturnLine (bool dispatcher, std::int32_t opcode, std::int32_t index, VstIntPtr value,
+                          void* ptr, VstIntPtr result) noexcept;
     void writeProcessLine (bool replacing, float** inputs, float** outputs, std::int32_t sampleFrames) noexcept;
     void writeSetParameterLine (std::int32_t index, float parameter) noexcept;
     void writeGetParameterLine (std::int32_t index) noexcept;

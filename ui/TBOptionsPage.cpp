@@ -34,6 +34,8 @@ TBOptionsPage::TBOptionsPage()
     logReturnParametersToggle = addToggle ("Log Return Parameters", "a second line with what the call gave back",
                                            logger.logReturnParameters);
     logTimeToggle = addToggle ("Log Time", "the time of day in front of each line", logger.logTime);
+    decodeStructuresToggle = addToggle ("Decode Structures", "what pointers point to: MIDI, time info, layouts",
+                                        logger.decodeStructures);
 
     addHeading ("Where the lines go");
     logToDebugOutputToggle = addToggle ("Log to Debug Output", debugOutputName, logger.logToDebugOutput);
@@ -103,6 +105,7 @@ void TBOptionsPage::refresh()
     syncToggle (*logParametersToggle, logger.logParameters);
     syncToggle (*logReturnParametersToggle, logger.logReturnParameters);
     syncToggle (*logTimeToggle, logger.logTime);
+    syncToggle (*decodeStructuresToggle, logger.decodeStructures);
     syncToggle (*logToDebugOutputToggle, logger.logToDebugOutput);
     syncToggle (*logToFileToggle, logger.logToFile);
     syncToggle (*rememberTargetToggle, logger.rememberTarget);
@@ -123,6 +126,7 @@ void TBOptionsPage::buttonClicked (juce::Button* button)
     if (button == logParametersToggle.get())             logger.logParameters = on;
     else if (button == logReturnParametersToggle.get())  logger.logReturnParameters = on;
     else if (button == logTimeToggle.get())              logger.logTime = on;
+    else if (button == decodeStructuresToggle.get())     logger.decodeStructures = on;
     else if (button == logToDebugOutputToggle.get())     logger.logToDebugOutput = on;
     else if (button == rememberTargetToggle.get())       logger.rememberTarget = on;
     else if (button == logToFileToggle.get())

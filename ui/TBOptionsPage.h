@@ -24,6 +24,7 @@ public:
     std::unique_ptr<juce::ToggleButton> logParametersToggle;
     std::unique_ptr<juce::ToggleButton> logReturnParametersToggle;
     std::unique_ptr<juce::ToggleButton> logTimeToggle;
+    std::unique_ptr<juce::ToggleButton> decodeStructuresToggle;
     std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle;
     std::unique_ptr<juce::ToggleButton> logToFileToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;

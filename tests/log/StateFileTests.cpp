@@ -20,7 +20,7 @@ using testsupport::flagsAndOptions;
 std::vector<bool> defaults()
 {
     std::vector<bool> all (6 + 77 + 50, true);
-    all.insert (all.end(), { true, true, false, false, true, false });
+    all.insert (all.end(), { true, true, false, false, true, false, false });
     return all;
 }
 
@@ -174,7 +174,7 @@ TEST_F (StateFileTest, WrittenDocumentHasTheExpectedShape)
 
     // The specified three first, in their order; then the later options.
     EXPECT_EQ (attributes.joinIntoString (" "),
-               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0 logToDebugOutput=1 logToFile=0");
+               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0 logToDebugOutput=1 logToFile=0 decodeStructures=0");
 }
 
 TEST_F (StateFileTest, RememberedTargetRoundTripsOnlyWhileTheOptionIsOn)

@@ -24,6 +24,7 @@ inline std::vector<bool> flagsAndOptions()
     all.push_back (tbLogger.rememberTarget);
     all.push_back (tbLogger.logToDebugOutput);
     all.push_back (tbLogger.logToFile);
+    all.push_back (tbLogger.decodeStructures);
     return all;
 }
 
