@@ -5,11 +5,13 @@
 // bytes.
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
+#include "log/VstStructures.h"
 #include "platform/ThreadId.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -156,6 +158,35 @@ namespace
         checkCounts (state, static_cast<std::int64_t> (state.iterations()));
     }
 
+    // ProcessEvents with four MIDI events, decoded, as a host sends a chord
+    // and a controller; compare with BM_LoggedLine/time:0.
+    void BM_ProcessEventsDecoded (benchmark::State& state)
+    {
+        prepare (discardLine, true);
+        TBLogger::setOpCodeEnabled (true, groupDispatcher, 25);
+        tbLogger.decodeStructures = state.range (0) != 0;
+
+        VstMidiEvent midi[4] {};
+        const unsigned char bytes[4][3] = { { 0x90, 60, 100 }, { 0x90, 64, 100 }, { 0x90, 67, 100 }, { 0xB0, 7, 100 } };
+
+        struct { std::int32_t numEvents; VstIntPtr reserved; VstEvent* events[4]; } events {};
+        events.numEvents = 4;
+
+        for (int i = 0; i < 4; ++i)
+        {
+            midi[i].type = 1;
+            midi[i].byteSize = (std::int32_t) sizeof (VstMidiEvent);
+            midi[i].deltaFrames = i * 64;
+            std::memcpy (midi[i].midiData, bytes[i], 3);
+            events.events[i] = reinterpret_cast<VstEvent*> (&midi[i]);
+        }
+
+        for (auto _ : state)
+            tbLogger.logDispatcherCall (25, 0, 0, &events, 0.0f);
+
+        tbLogger.decodeStructures = false;
+    }
+
     void BM_BareWriteOfTheSameLine (benchmark::State& state)
     {
         const auto file = benchFile ("tb-bench-bare.log");
@@ -179,5 +210,6 @@ BENCHMARK (BM_LoggedLineToDevNull);
 BENCHMARK (BM_LoggedLineRingOnly);
 BENCHMARK (BM_LoggedLineToFile);
 BENCHMARK (BM_BareWriteOfTheSameLine);
+BENCHMARK (BM_ProcessEventsDecoded)->ArgName ("decoded")->Arg (0)->Arg (1);
 
 BENCHMARK_MAIN();

@@ -40,11 +40,20 @@ void LineRing::push (const char* text, std::size_t length) noexcept
 
     // Every byte goes in through an atomic word, so that a reader racing
     // this writer reads garbage it then throws away, never undefined behaviour.
-    for (std::size_t offset = 0; offset < length; offset += 8)
+    const auto wholeWords = length / 8;
+
+    for (std::size_t i = 0; i < wholeWords; ++i)
+    {
+        std::uint64_t word;
+        std::memcpy (&word, text + 8 * i, 8); // a plain load, not a call
+        slot.words[i].store (word, relaxed);
+    }
+
+    if (const auto rest = length % 8)
     {
         std::uint64_t word = 0;
-        std::memcpy (&word, text + offset, std::min ((std::size_t) 8, length - offset));
-        slot.words[offset / 8].store (word, relaxed);
+        std::memcpy (&word, text + 8 * wholeWords, rest);
+        slot.words[wholeWords].store (word, relaxed);
     }
 
     slot.length.store ((std::uint32_t) length, relaxed);

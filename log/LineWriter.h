@@ -67,6 +67,18 @@ public:
         appendCut (text, room);
     }
 
+    // A text of known length, ASCII (a literal): no search for its end.
+    template <std::size_t size>
+    void appendLiteral (const char (&text)[size]) noexcept
+    {
+        appendShortBytes (text, size - 1);
+    }
+
+    void appendKnownLength (const char* text, std::size_t length) noexcept
+    {
+        appendShortBytes (text, length);
+    }
+
     // "%d" of any signed integer up to 64 bits.
     void appendDecimal (std::int64_t value) noexcept
     {
@@ -212,6 +224,31 @@ private:
         }
 
         std::memcpy (data + used, bytes, count);
+        used += count;
+    }
+
+    // The same for the few bytes of a name or a number: a loop beats a call to memcpy.
+    void appendShortBytes (const char* bytes, std::size_t count) noexcept
+    {
+        if (full)
+            return;
+
+        if (count > limit - used)
+        {
+            count = limit - used;
+            full = true;
+        }
+
+        // Through locals: stores through a char pointer could otherwise alias
+        // this object's own members and reload them at every byte.
+        char* const destination = data + used;
+
+        if (count > 16)
+            std::memcpy (destination, bytes, count);
+        else
+            for (std::size_t i = 0; i < count; ++i)
+                destination[i] = bytes[i];
+
         used += count;
     }
 

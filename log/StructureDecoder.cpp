@@ -71,51 +71,90 @@ namespace
     };
 
     //==============================================================================
+    // One MIDI event's text, at most about 150 bytes, put together without a
+    // bound check per piece and handed to the line in one go: these lines
+    // come from audio threads at every block.
+    class Scratch
+    {
+    public:
+        template <std::size_t size>
+        void literal (const char (&text)[size]) noexcept
+        {
+            for (std::size_t i = 0; i + 1 < size; ++i)
+                *p++ = text[i];
+        }
+
+        void decimal (std::int64_t value) noexcept
+        {
+            auto magnitude = value < 0 ? 0 - static_cast<std::uint64_t> (value) : static_cast<std::uint64_t> (value);
+            char digits[24];
+            int n = 0;
+
+            do
+            {
+                digits[n++] = static_cast<char> ('0' + magnitude % 10);
+                magnitude /= 10;
+            }
+            while (magnitude != 0);
+
+            if (value < 0)
+                *p++ = '-';
+
+            while (n > 0)
+                *p++ = digits[--n];
+        }
+
+        void hexPair (unsigned byte) noexcept
+        {
+            *p++ = "0123456789ABCDEF"[(byte >> 4) & 15];
+            *p++ = "0123456789ABCDEF"[byte & 15];
+        }
+
+        void appendTo (LineWriter& line) const noexcept { line.appendKnownLength (text, static_cast<std::size_t> (p - text)); }
+
+    private:
+        char text[192];
+        char* p = text;
+    };
+
     void appendMidiEvent (LineWriter& line, const VstMidiEvent& event) noexcept
     {
-        appendNumber (line, "midi delta", event.deltaFrames);
-        line.appendChar (' ');
+        Scratch s;
+        s.literal ("midi delta=");
+        s.decimal (event.deltaFrames);
 
         unsigned char bytes[3];
         std::memcpy (bytes, event.midiData, sizeof (bytes));
-        appendBytes (line, bytes, sizeof (bytes));
+
+        for (auto byte : bytes)
+        {
+            s.literal (" ");
+            s.hexPair (byte);
+        }
 
         const int status = bytes[0], first = bytes[1] & 0x7f, second = bytes[2] & 0x7f;
-        const char* names[2] = { nullptr, nullptr };
-        const char* kind = nullptr;
+
+        const auto channel = [&] { s.literal (" channel="); s.decimal ((status & 15) + 1); };
 
         switch (status >> 4)
         {
-            case 0x8: kind = " NoteOff"; names[0] = "key"; names[1] = "velocity"; break;
-            case 0x9: kind = " NoteOn"; names[0] = "key"; names[1] = "velocity"; break;
-            case 0xa: kind = " PolyPressure"; names[0] = "key"; names[1] = "pressure"; break;
-            case 0xb: kind = " CC"; names[0] = "number"; names[1] = "value"; break;
-            case 0xc: kind = " ProgramChange"; names[0] = "program"; break;
-            case 0xd: kind = " ChannelPressure"; names[0] = "pressure"; break;
-            case 0xe: kind = " PitchBend"; break;
-            case 0xf: line.append (" System"); break;
-            default:  line.append (" NoStatus"); break;
+            case 0x8: s.literal (" NoteOff"); channel(); s.literal (" key="); s.decimal (first); s.literal (" velocity="); s.decimal (second); break;
+            case 0x9: s.literal (" NoteOn"); channel(); s.literal (" key="); s.decimal (first); s.literal (" velocity="); s.decimal (second); break;
+            case 0xa: s.literal (" PolyPressure"); channel(); s.literal (" key="); s.decimal (first); s.literal (" pressure="); s.decimal (second); break;
+            case 0xb: s.literal (" CC"); channel(); s.literal (" number="); s.decimal (first); s.literal (" value="); s.decimal (second); break;
+            case 0xc: s.literal (" ProgramChange"); channel(); s.literal (" program="); s.decimal (first); break;
+            case 0xd: s.literal (" ChannelPressure"); channel(); s.literal (" pressure="); s.decimal (first); break;
+            case 0xe: s.literal (" PitchBend"); channel(); s.literal (" value="); s.decimal (((second << 7) | first) - 8192); break;
+            case 0xf: s.literal (" System"); break;
+            default:  s.literal (" NoStatus"); break;
         }
 
-        if (kind != nullptr)
-        {
-            line.append (kind);
-            appendNumber (line, " channel", (status & 15) + 1);
+        if (event.noteLength != 0)      { s.literal (" noteLength="); s.decimal (event.noteLength); }
+        if (event.noteOffset != 0)      { s.literal (" noteOffset="); s.decimal (event.noteOffset); }
+        if (event.detune != 0)          { s.literal (" detune="); s.decimal (static_cast<signed char> (event.detune)); }
+        if (event.noteOffVelocity != 0) { s.literal (" noteOffVelocity="); s.decimal (static_cast<unsigned char> (event.noteOffVelocity)); }
 
-            if (names[0] == nullptr)
-                appendNumber (line, " value", ((second << 7) | first) - 8192);
-
-            for (int i = 0; i < 2 && names[i] != nullptr; ++i)
-            {
-                line.appendChar (' ');
-                appendNumber (line, names[i], i == 0 ? first : second);
-            }
-        }
-
-        if (event.noteLength != 0)      appendNumber (line, " noteLength", event.noteLength);
-        if (event.noteOffset != 0)      appendNumber (line, " noteOffset", event.noteOffset);
-        if (event.detune != 0)          appendNumber (line, " detune", static_cast<signed char> (event.detune));
-        if (event.noteOffVelocity != 0) appendNumber (line, " noteOffVelocity", static_cast<unsigned char> (event.noteOffVelocity));
+        s.appendTo (line);
 
         if (event.flags != 0)
         {
@@ -307,7 +346,7 @@ namespace
         const auto has = [&p] (std::int32_t flag) { return (p.flags & flag) != 0; };
         Block block (line);
 
-        const auto integer = [&] (const char* name, std::int32_t value) { block.item ([&] { appendNumber (line, name, value); }); };
+        const auto integer = [&] (const char* name, std::int32_t value) { block.item ([&] { appendNamedNumber (line, name, value); }); };
         const auto real = [&] (const char* name, float value)
         {
             block.item ([&] { line.append (name); line.appendChar ('='); line.appendFloat (value); });
@@ -361,7 +400,7 @@ namespace
     void decodeChunk (LineWriter& line, const char* sizeName, const void* data, VstIntPtr size) noexcept
     {
         Block block (line);
-        block.item ([&] { appendNumber (line, sizeName, size); });
+        block.item ([&] { appendNamedNumber (line, sizeName, size); });
 
         if (size <= 0)
             return;

@@ -177,9 +177,18 @@ namespace StructureFormat
     }
 
     template <typename Number>
-    void appendNumber (LineWriter& line, const char* name, Number value) noexcept
+    void appendNamedNumber (LineWriter& line, const char* name, Number value) noexcept
     {
         line.append (name);
+        line.appendChar ('=');
+        line.appendDecimal (value);
+    }
+
+    // The same for a literal name, the common case: its length is known.
+    template <std::size_t size, typename Number>
+    void appendNumber (LineWriter& line, const char (&name)[size], Number value) noexcept
+    {
+        line.appendLiteral (name);
         line.appendChar ('=');
         line.appendDecimal (value);
     }

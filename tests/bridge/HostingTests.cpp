@@ -330,3 +330,129 @@ TEST (TattleboxLogFile, DebugOutputCanBeSwitchedOffAndAFileThatCannotOpenSaysSo)
         EXPECT_TRUE (run.has ("tp_basic.so:effClose ")) << "logging goes on";
     }
 }
+
+//==============================================================================
+namespace
+{
+    struct DecodedRun
+    {
+        Run run;
+        bool skipped = false;
+    };
+
+    // A real plug-in through Tattlebox with "Decode Structures" on or off.
+    DecodedRun runDecoded (const std::string& target, bool decode, int blocks = 6)
+    {
+        DecodedRun result;
+
+        if (! fs::exists (target) || std::getenv ("DISPLAY") == nullptr)
+        {
+            result.skipped = true;
+            return result;
+        }
+
+        Sandbox box;
+        writeText (box.pluginDir / "Tattlebox.xml",
+                   std::string ("<Tattlebox><Logger><Parameters decodeStructures=\"") + (decode ? "1" : "0") + "\"/></Logger></Tattlebox>\n");
+        box.answer ({ target });
+        result.run = box.run (shellQuoted (tbhost) + " --blocks " + std::to_string (blocks) + " " + shellQuoted (box.plugin));
+        return result;
+    }
+
+    std::vector<std::string> linesWith (const Run& run, const std::string& part)
+    {
+        std::vector<std::string> found;
+
+        for (auto& l : run.log)
+            if (l.find (part) != std::string::npos)
+                found.push_back (l);
+
+        return found;
+    }
+}
+
+TEST (TattleboxDecode, MidiEventsAsAHostSendsThemToASynth)
+{
+    REQUIRE_HOST_TOOLS();
+    const auto decoded = runDecoded ("/usr/lib/vst/Kars-vst.so", true);
+
+    if (decoded.skipped)
+        GTEST_SKIP() << "needs dpf-plugins-vst and a display";
+
+    ASSERT_EQ (decoded.run.status, 0) << describe (decoded.run);
+    const auto events = linesWith (decoded.run, ":effProcessEvents events=");
+    ASSERT_GE (events.size(), 4u) << describe (decoded.run);
+    const auto content = [] (const std::string& l) { return l.substr (l.find (" {")); };
+    EXPECT_EQ (content (events[0]), " {numEvents=3; midi delta=0 90 3C 64 NoteOn channel=1 key=60 velocity=100; "
+                                    "midi delta=0 90 40 64 NoteOn channel=1 key=64 velocity=100; "
+                                    "midi delta=0 90 43 64 NoteOn channel=1 key=67 velocity=100}");
+    EXPECT_EQ (content (events[1]), " {numEvents=3; midi delta=0 B0 07 64 CC channel=1 number=7 value=100; "
+                                    "midi delta=256 90 48 5A NoteOn channel=1 key=72 velocity=90; "
+                                    "midi delta=256 E0 00 50 PitchBend channel=1 value=2048}");
+    EXPECT_EQ (content (events[2]), " {numEvents=3; sysex delta=0 dumpBytes=6 F0 7E 7F 06 01 F7; "
+                                    "midi delta=256 80 48 00 NoteOff channel=1 key=72 velocity=0; "
+                                    "midi delta=256 E0 00 40 PitchBend channel=1 value=0}");
+
+    // Off: the lines stay exactly as they always were.
+    const auto plain = runDecoded ("/usr/lib/vst/Kars-vst.so", false);
+    ASSERT_EQ (plain.run.status, 0) << describe (plain.run);
+    const auto plainEvents = linesWith (plain.run, ":effProcessEvents events=");
+    ASSERT_EQ (plainEvents.size(), events.size());
+
+    // The decoded part only follows the line as it always was (pointers differ from run to run).
+    const std::regex pointer ("[0-9A-F]{16}");
+
+    for (std::size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ (std::regex_replace (events[i].substr (0, events[i].find ('{')), pointer, "P"),
+                   std::regex_replace (plainEvents[i], pointer, "P"));
+
+    for (auto& l : plain.run.log)
+        EXPECT_EQ (l.find (" {"), std::string::npos) << l;
+}
+
+TEST (TattleboxDecode, TransportAsTheHostAnswersTheTimeRequest)
+{
+    REQUIRE_HOST_TOOLS();
+    const auto decoded = runDecoded ("/usr/lib/vst/lsp-plugins/comp-delay-stereo.so", true, 3);
+
+    if (decoded.skipped)
+        GTEST_SKIP() << "needs lsp-plugins-vst and a display";
+
+    ASSERT_EQ (decoded.run.status, 0) << describe (decoded.run);
+    const auto requests = linesWith (decoded.run, ":audioMasterGetTime filter=");
+    const auto answers = linesWith (decoded.run, ":audioMasterGetTime returned");
+    ASSERT_FALSE (requests.empty()) << describe (decoded.run);
+    ASSERT_GE (answers.size(), 2u);
+    EXPECT_NE (requests[0].find (" {request=ppqPosValid|tempoValid|barsValid|cyclePosValid|timeSigValid}"), std::string::npos)
+        << requests[0];
+    // tbhost's transport: rolling at 120 bpm in 4/4, one block of 512 samples further each time.
+    EXPECT_NE (answers[0].find ("playing|ppqPosValid|tempoValid|barsValid|timeSigValid samplePos=0.000000 sampleRate=44100.000000 "
+                                "ppqPos=0.000000 tempo=120.000000 barStartPos=0.000000 timeSig=4/4}"), std::string::npos) << answers[0];
+    EXPECT_NE (answers[1].find ("samplePos=512.000000"), std::string::npos) << answers[1];
+}
+
+TEST (TattleboxDecode, PinsAndSpeakersMatchWhatThePluginReports)
+{
+    REQUIRE_HOST_TOOLS();
+    const auto decoded = runDecoded ("/usr/lib/vst/iem.at/libStereoEncoder.so", true, 2);
+
+    if (decoded.skipped)
+        GTEST_SKIP() << "needs iem-plugin-suite-vst and a display";
+
+    ASSERT_EQ (decoded.run.status, 0) << describe (decoded.run);
+    EXPECT_NE (decoded.run.out.find ("inputs: 2\n"), std::string::npos);
+    EXPECT_NE (decoded.run.out.find ("outputs: 64\n"), std::string::npos);
+
+    // The channel counts the host sees are the ones the arrangements carry.
+    const auto arrangements = linesWith (decoded.run, ":effGetSpeakerArrangement returned bool=1 {");
+    ASSERT_FALSE (arrangements.empty()) << describe (decoded.run);
+    EXPECT_NE (arrangements[0].find ("{input: type=stereo numChannels=2 speakers=L R; output: type=userDefined numChannels=64 "),
+               std::string::npos) << arrangements[0];
+
+    const auto inputs = linesWith (decoded.run, ":effGetInputProperties returned bool=1 {");
+    const auto outputs = linesWith (decoded.run, ":effGetOutputProperties returned bool=1 {");
+    ASSERT_FALSE (inputs.empty());
+    ASSERT_FALSE (outputs.empty());
+    EXPECT_NE (inputs[0].find ("{label=\"Input L\" shortLabel=\"Input L\""), std::string::npos) << inputs[0];
+    EXPECT_NE (outputs[0].find ("{label=\"Output 1\""), std::string::npos) << outputs[0];
+}

@@ -101,6 +101,7 @@ void HostSession::runCycle()
     print ("inputs", juce::String (instance->getTotalNumInputChannels()));
     print ("outputs", juce::String (instance->getTotalNumOutputChannels()));
 
+    instance->setPlayHead (&transport);
     instance->prepareToPlay (options.sampleRate, options.blockSize);
     print ("latency", juce::String (instance->getLatencySamples()));
 
@@ -153,6 +154,7 @@ void HostSession::processBlocks()
         }
 
         fillMidi (midi, block);
+        transport.setPosition ((juce::int64) block * blockSize, options.sampleRate);
         instance->processBlock (buffer, midi);
 
         for (int c = 0; c < outputs; ++c)
@@ -174,8 +176,26 @@ void HostSession::processBlocks()
     nonFiniteSamples = nonFinite;
 }
 
+juce::Optional<juce::AudioPlayHead::PositionInfo> Transport::getPosition() const
+{
+    constexpr double bpm = 120.0;
+    const double seconds = (double) samplePosition / sampleRate;
+    const double ppq = seconds * bpm / 60.0;
+
+    PositionInfo info;
+    info.setIsPlaying (true);
+    info.setBpm (bpm);
+    info.setTimeSignature (juce::AudioPlayHead::TimeSignature { 4, 4 });
+    info.setTimeInSamples (samplePosition);
+    info.setTimeInSeconds (seconds);
+    info.setPpqPosition (ppq);
+    info.setPpqPositionOfLastBarStart (std::floor (ppq / 4.0) * 4.0);
+    return info;
+}
+
 // Instruments hear nothing in the audio input: a chord starts in the first
-// block and stops halfway, for every plug-in that takes MIDI.
+// block and stops halfway, for every plug-in that takes MIDI; on the way a
+// short phrase with a controller, a pitch bend and a SysEx message.
 void HostSession::fillMidi (juce::MidiBuffer& midi, int block) const
 {
     midi.clear();
@@ -189,6 +209,22 @@ void HostSession::fillMidi (juce::MidiBuffer& midi, int block) const
             midi.addEvent (juce::MidiMessage::noteOn (1, note, (juce::uint8) 100), 0);
         else if (block == options.blocks / 2)
             midi.addEvent (juce::MidiMessage::noteOff (1, note), 0);
+    }
+
+    const int half = options.blockSize / 2;
+
+    if (block == 1)
+    {
+        midi.addEvent (juce::MidiMessage::controllerEvent (1, 7, 100), 0);
+        midi.addEvent (juce::MidiMessage::noteOn (1, 72, (juce::uint8) 90), half);
+        midi.addEvent (juce::MidiMessage::pitchWheel (1, 8192 + 2048), half);
+    }
+    else if (block == 2)
+    {
+        const juce::uint8 identityRequest[] = { 0x7E, 0x7F, 0x06, 0x01 };
+        midi.addEvent (juce::MidiMessage::createSysExMessage (identityRequest, (int) sizeof (identityRequest)), 0);
+        midi.addEvent (juce::MidiMessage::noteOff (1, 72), half);
+        midi.addEvent (juce::MidiMessage::pitchWheel (1, 8192), half);
     }
 }
 

@@ -12,6 +12,19 @@
 namespace tbhost
 {
 
+// A transport that rolls from the start of the session at 120 bpm in 4/4,
+// as a DAW's would: what the plug-in's audioMasterGetTime is answered with.
+class Transport : public juce::AudioPlayHead
+{
+public:
+    void setPosition (juce::int64 samples, double rate) noexcept { samplePosition = samples; sampleRate = rate; }
+    juce::Optional<PositionInfo> getPosition() const override;
+
+private:
+    juce::int64 samplePosition = 0;
+    double sampleRate = 44100.0;
+};
+
 class HostSession
 {
 public:
@@ -44,6 +57,7 @@ private:
     std::unique_ptr<juce::AudioPluginInstance> instance;
     std::unique_ptr<juce::AudioProcessorEditor> editor;
     std::unique_ptr<juce::FileOutputStream> dump;
+    Transport transport;
     int cycle = 0;
     int blocksProcessed = 0;
     juce::int64 nonFiniteSamples = 0;
