@@ -102,12 +102,8 @@ __attribute__ ((noinline)) void TBLogger::writeCallLine (bool dispatcher, std::i
     }
 
     if (decodeStructures.load (relaxed))
-    {
-        if (dispatcher)
-            StructureDecoder::decodeDispatcherCall (line, opcode, index, value, ptr, opt);
-        else
-            StructureDecoder::decodeAudioMasterCall (line, opcode, index, value, ptr, opt);
-    }
+        (dispatcher ? StructureDecoder::decodeDispatcherCall : StructureDecoder::decodeAudioMasterCall)
+            (line, opcode, index, value, ptr, opt);
 
     logLine (line.text());
 }
@@ -150,12 +146,8 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
     }
 
     if (decodeStructures.load (relaxed))
-    {
-        if (dispatcher)
-            StructureDecoder::decodeDispatcherReturn (line, opcode, index, value, ptr, result);
-        else
-            StructureDecoder::decodeAudioMasterReturn (line, opcode, index, value, ptr, result);
-    }
+        (dispatcher ? StructureDecoder::decodeDispatcherReturn : StructureDecoder::decodeAudioMasterReturn)
+            (line, opcode, index, value, ptr, result);
 
     logLine (line.text());
 }

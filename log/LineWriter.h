@@ -212,10 +212,11 @@ private:
         full = true;
     }
 
-    void appendBytes (const char* bytes, std::size_t count) noexcept
+    // Room for count bytes at the end (fewer where the line fills up); null when full.
+    char* reserve (std::size_t& count) noexcept
     {
         if (full)
-            return;
+            return nullptr;
 
         if (count > limit - used)
         {
@@ -223,33 +224,30 @@ private:
             full = true;
         }
 
-        std::memcpy (data + used, bytes, count);
+        char* const destination = data + used;
         used += count;
+        return destination;
     }
 
-    // The same for the few bytes of a name or a number: a loop beats a call to memcpy.
+    void appendBytes (const char* bytes, std::size_t count) noexcept
+    {
+        if (auto* destination = reserve (count))
+            std::memcpy (destination, bytes, count);
+    }
+
+    // The same for the few bytes of a name or a number: a loop beats a call to
+    // memcpy. Through a local: stores through a char pointer could otherwise
+    // alias this object's members and reload them at every byte.
     void appendShortBytes (const char* bytes, std::size_t count) noexcept
     {
-        if (full)
-            return;
-
-        if (count > limit - used)
+        if (auto* destination = reserve (count))
         {
-            count = limit - used;
-            full = true;
+            if (count > 16)
+                std::memcpy (destination, bytes, count);
+            else
+                for (std::size_t i = 0; i < count; ++i)
+                    destination[i] = bytes[i];
         }
-
-        // Through locals: stores through a char pointer could otherwise alias
-        // this object's own members and reload them at every byte.
-        char* const destination = data + used;
-
-        if (count > 16)
-            std::memcpy (destination, bytes, count);
-        else
-            for (std::size_t i = 0; i < count; ++i)
-                destination[i] = bytes[i];
-
-        used += count;
     }
 
     // Writes the digits backwards ending at `end`, at least minDigits of them;

@@ -43,6 +43,7 @@ private:
     static constexpr int maxPathBytes = 4096;
 
     std::intptr_t openNative() const noexcept;
+    static void closeNative (std::intptr_t handle) noexcept;
     void retire (std::intptr_t oldHandle) noexcept;
 
     std::atomic<std::intptr_t> handle { invalidHandle };

@@ -40,15 +40,9 @@ public:
     TBLogPage* getLogPage() const noexcept;
 
     // The controls, in the order they are created.
-    std::unique_ptr<juce::TextButton> enableAllButton;
-    std::unique_ptr<juce::TextButton> disableAllButton;
-    std::unique_ptr<juce::TextButton> inverseAllButton;
-    std::unique_ptr<juce::TextButton> resetCountersButton;
-    std::unique_ptr<juce::TextButton> loggingButton;
-    std::unique_ptr<juce::TextButton> timeButton;
-    std::unique_ptr<juce::TextButton> helpButton;
-    std::unique_ptr<juce::ImageButton> logoButton;
-    std::unique_ptr<juce::ImageButton> donateButton;
+    std::unique_ptr<juce::TextButton> enableAllButton, disableAllButton, inverseAllButton, resetCountersButton,
+                                      loggingButton, timeButton, helpButton;
+    std::unique_ptr<juce::ImageButton> logoButton, donateButton;
 
 private:
     std::unique_ptr<juce::TextButton> makeTextButton (const juce::String& text, const juce::String& tooltip, int y);

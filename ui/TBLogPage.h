@@ -51,10 +51,7 @@ public:
 
     // The controls, in the order they are created.
     std::unique_ptr<juce::TextEditor> filterEditor;
-    std::unique_ptr<juce::TextButton> pauseButton;
-    std::unique_ptr<juce::TextButton> clearButton;
-    std::unique_ptr<juce::TextButton> copyButton;
-    std::unique_ptr<juce::TextButton> saveButton;
+    std::unique_ptr<juce::TextButton> pauseButton, clearButton, copyButton, saveButton;
     std::unique_ptr<juce::ListBox> listBox;
     std::unique_ptr<juce::Label> statusLabel;
 

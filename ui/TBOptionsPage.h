@@ -21,12 +21,10 @@ public:
     // follow options changed elsewhere, and the log file's place is shown.
     void refresh();
 
-    std::unique_ptr<juce::ToggleButton> logParametersToggle;
-    std::unique_ptr<juce::ToggleButton> logReturnParametersToggle;
-    std::unique_ptr<juce::ToggleButton> logTimeToggle;
-    std::unique_ptr<juce::ToggleButton> decodeStructuresToggle;
-    std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle;
-    std::unique_ptr<juce::ToggleButton> logToFileToggle;
+    // What a line carries; where lines go; what is kept for next time.
+    std::unique_ptr<juce::ToggleButton> logParametersToggle, logReturnParametersToggle, logTimeToggle,
+                                        decodeStructuresToggle;
+    std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 
     static constexpr int rowHeight = 24;

@@ -7,11 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-AppendFile::~AppendFile()
-{
-    close();
-}
-
 std::intptr_t AppendFile::openNative() const noexcept
 {
     const auto fd = ::open (path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -41,19 +36,6 @@ bool AppendFile::open (const juce::File& file)
     return true;
 }
 
-void AppendFile::close() noexcept
-{
-    const auto fd = handle.exchange (invalidHandle);
-
-    if (fd != invalidHandle)
-        ::close ((int) fd);
-
-    for (int i = 0; i < numRetired; ++i)
-        ::close ((int) retired[i]);
-
-    numRetired = 0;
-}
-
 bool AppendFile::append (const char* bytes, std::size_t count) const noexcept
 {
     const auto fd = handle.load (std::memory_order_acquire);
@@ -70,20 +52,6 @@ bool AppendFile::append (const char* bytes, std::size_t count) const noexcept
     }
 }
 
-void AppendFile::retire (std::intptr_t oldHandle) noexcept
-{
-    // A writer that loaded the old handle just before the switch may still
-    // write through it: it stays open. Far older ones can go.
-    if (numRetired == maxRetired)
-    {
-        ::close ((int) retired[0]);
-        std::memmove (retired, retired + 1, sizeof (retired[0]) * (maxRetired - 1));
-        --numRetired;
-    }
-
-    retired[numRetired++] = oldHandle;
-}
-
 bool AppendFile::startNewFile() noexcept
 {
     if (! isOpen() || ::rename (path, previousPath) != 0)
@@ -96,4 +64,9 @@ bool AppendFile::startNewFile() noexcept
 
     retire (handle.exchange (fd, std::memory_order_acq_rel));
     return true;
+}
+
+void AppendFile::closeNative (std::intptr_t handle) noexcept
+{
+    ::close ((int) handle);
 }

@@ -12,11 +12,6 @@ namespace
     }
 }
 
-AppendFile::~AppendFile()
-{
-    close();
-}
-
 std::intptr_t AppendFile::openNative() const noexcept
 {
     wchar_t name[maxPathBytes];
@@ -52,19 +47,6 @@ bool AppendFile::open (const juce::File& file)
     return true;
 }
 
-void AppendFile::close() noexcept
-{
-    const auto opened = handle.exchange (invalidHandle);
-
-    if (opened != invalidHandle)
-        ::CloseHandle ((HANDLE) opened);
-
-    for (int i = 0; i < numRetired; ++i)
-        ::CloseHandle ((HANDLE) retired[i]);
-
-    numRetired = 0;
-}
-
 bool AppendFile::append (const char* bytes, std::size_t count) const noexcept
 {
     const auto opened = handle.load (std::memory_order_acquire);
@@ -72,18 +54,6 @@ bool AppendFile::append (const char* bytes, std::size_t count) const noexcept
     return opened != invalidHandle
         && ::WriteFile ((HANDLE) opened, bytes, (DWORD) count, &written, nullptr)
         && written == count;
-}
-
-void AppendFile::retire (std::intptr_t oldHandle) noexcept
-{
-    if (numRetired == maxRetired)
-    {
-        ::CloseHandle ((HANDLE) retired[0]);
-        std::memmove (retired, retired + 1, sizeof (retired[0]) * (maxRetired - 1));
-        --numRetired;
-    }
-
-    retired[numRetired++] = oldHandle;
 }
 
 bool AppendFile::startNewFile() noexcept
@@ -102,4 +72,9 @@ bool AppendFile::startNewFile() noexcept
 
     retire (handle.exchange (opened, std::memory_order_acq_rel));
     return true;
+}
+
+void AppendFile::closeNative (std::intptr_t handle) noexcept
+{
+    ::CloseHandle ((HANDLE) handle);
 }

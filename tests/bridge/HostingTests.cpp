@@ -359,6 +359,14 @@ namespace
         return result;
     }
 
+    // The run, or the test is skipped where the plug-in or a display is missing.
+    #define DECODED_RUN_OR_SKIP(name, target, decode, blocks, why)   \
+        const auto name##Result = runDecoded (target, decode, blocks); \
+        if (name##Result.skipped)                                      \
+            GTEST_SKIP() << why;                                       \
+        const auto& name = name##Result.run;                           \
+        ASSERT_EQ (name.status, 0) << describe (name)
+
     std::vector<std::string> linesWith (const Run& run, const std::string& part)
     {
         std::vector<std::string> found;
@@ -374,14 +382,9 @@ namespace
 TEST (TattleboxDecode, MidiEventsAsAHostSendsThemToASynth)
 {
     REQUIRE_HOST_TOOLS();
-    const auto decoded = runDecoded ("/usr/lib/vst/Kars-vst.so", true);
-
-    if (decoded.skipped)
-        GTEST_SKIP() << "needs dpf-plugins-vst and a display";
-
-    ASSERT_EQ (decoded.run.status, 0) << describe (decoded.run);
-    const auto events = linesWith (decoded.run, ":effProcessEvents events=");
-    ASSERT_GE (events.size(), 4u) << describe (decoded.run);
+    DECODED_RUN_OR_SKIP (decoded, "/usr/lib/vst/Kars-vst.so", true, 6, "needs dpf-plugins-vst and a display");
+    const auto events = linesWith (decoded, ":effProcessEvents events=");
+    ASSERT_GE (events.size(), 4u) << describe (decoded);
     const auto content = [] (const std::string& l) { return l.substr (l.find (" {")); };
     EXPECT_EQ (content (events[0]), " {numEvents=3; midi delta=0 90 3C 64 NoteOn channel=1 key=60 velocity=100; "
                                     "midi delta=0 90 40 64 NoteOn channel=1 key=64 velocity=100; "
@@ -394,9 +397,8 @@ TEST (TattleboxDecode, MidiEventsAsAHostSendsThemToASynth)
                                     "midi delta=256 E0 00 40 PitchBend channel=1 value=0}");
 
     // Off: the lines stay exactly as they always were.
-    const auto plain = runDecoded ("/usr/lib/vst/Kars-vst.so", false);
-    ASSERT_EQ (plain.run.status, 0) << describe (plain.run);
-    const auto plainEvents = linesWith (plain.run, ":effProcessEvents events=");
+    DECODED_RUN_OR_SKIP (plain, "/usr/lib/vst/Kars-vst.so", false, 6, "");
+    const auto plainEvents = linesWith (plain, ":effProcessEvents events=");
     ASSERT_EQ (plainEvents.size(), events.size());
 
     // The decoded part only follows the line as it always was (pointers differ from run to run).
@@ -406,22 +408,17 @@ TEST (TattleboxDecode, MidiEventsAsAHostSendsThemToASynth)
         EXPECT_EQ (std::regex_replace (events[i].substr (0, events[i].find ('{')), pointer, "P"),
                    std::regex_replace (plainEvents[i], pointer, "P"));
 
-    for (auto& l : plain.run.log)
+    for (auto& l : plain.log)
         EXPECT_EQ (l.find (" {"), std::string::npos) << l;
 }
 
 TEST (TattleboxDecode, TransportAsTheHostAnswersTheTimeRequest)
 {
     REQUIRE_HOST_TOOLS();
-    const auto decoded = runDecoded ("/usr/lib/vst/lsp-plugins/comp-delay-stereo.so", true, 3);
-
-    if (decoded.skipped)
-        GTEST_SKIP() << "needs lsp-plugins-vst and a display";
-
-    ASSERT_EQ (decoded.run.status, 0) << describe (decoded.run);
-    const auto requests = linesWith (decoded.run, ":audioMasterGetTime filter=");
-    const auto answers = linesWith (decoded.run, ":audioMasterGetTime returned");
-    ASSERT_FALSE (requests.empty()) << describe (decoded.run);
+    DECODED_RUN_OR_SKIP (decoded, "/usr/lib/vst/lsp-plugins/comp-delay-stereo.so", true, 3, "needs lsp-plugins-vst and a display");
+    const auto requests = linesWith (decoded, ":audioMasterGetTime filter=");
+    const auto answers = linesWith (decoded, ":audioMasterGetTime returned");
+    ASSERT_FALSE (requests.empty()) << describe (decoded);
     ASSERT_GE (answers.size(), 2u);
     EXPECT_NE (requests[0].find (" {request=ppqPosValid|tempoValid|barsValid|cyclePosValid|timeSigValid}"), std::string::npos)
         << requests[0];
@@ -434,23 +431,18 @@ TEST (TattleboxDecode, TransportAsTheHostAnswersTheTimeRequest)
 TEST (TattleboxDecode, PinsAndSpeakersMatchWhatThePluginReports)
 {
     REQUIRE_HOST_TOOLS();
-    const auto decoded = runDecoded ("/usr/lib/vst/iem.at/libStereoEncoder.so", true, 2);
-
-    if (decoded.skipped)
-        GTEST_SKIP() << "needs iem-plugin-suite-vst and a display";
-
-    ASSERT_EQ (decoded.run.status, 0) << describe (decoded.run);
-    EXPECT_NE (decoded.run.out.find ("inputs: 2\n"), std::string::npos);
-    EXPECT_NE (decoded.run.out.find ("outputs: 64\n"), std::string::npos);
+    DECODED_RUN_OR_SKIP (decoded, "/usr/lib/vst/iem.at/libStereoEncoder.so", true, 2, "needs iem-plugin-suite-vst and a display");
+    EXPECT_NE (decoded.out.find ("inputs: 2\n"), std::string::npos);
+    EXPECT_NE (decoded.out.find ("outputs: 64\n"), std::string::npos);
 
     // The channel counts the host sees are the ones the arrangements carry.
-    const auto arrangements = linesWith (decoded.run, ":effGetSpeakerArrangement returned bool=1 {");
-    ASSERT_FALSE (arrangements.empty()) << describe (decoded.run);
+    const auto arrangements = linesWith (decoded, ":effGetSpeakerArrangement returned bool=1 {");
+    ASSERT_FALSE (arrangements.empty()) << describe (decoded);
     EXPECT_NE (arrangements[0].find ("{input: type=stereo numChannels=2 speakers=L R; output: type=userDefined numChannels=64 "),
                std::string::npos) << arrangements[0];
 
-    const auto inputs = linesWith (decoded.run, ":effGetInputProperties returned bool=1 {");
-    const auto outputs = linesWith (decoded.run, ":effGetOutputProperties returned bool=1 {");
+    const auto inputs = linesWith (decoded, ":effGetInputProperties returned bool=1 {");
+    const auto outputs = linesWith (decoded, ":effGetOutputProperties returned bool=1 {");
     ASSERT_FALSE (inputs.empty());
     ASSERT_FALSE (outputs.empty());
     EXPECT_NE (inputs[0].find ("{label=\"Input L\" shortLabel=\"Input L\""), std::string::npos) << inputs[0];

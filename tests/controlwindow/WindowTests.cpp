@@ -18,6 +18,7 @@ namespace juce
 }
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace
@@ -168,21 +169,26 @@ TEST_F (ContentTest, CommandsChangeFlagsCountersAndOptions)
     EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 8), 0);
     EXPECT_TRUE (TBLogger::isOpCodeEnabled (groupDispatcher, 8));
 
+    // Each switch turns its option over, and back.
     auto& options = *content->getOptionsPage();
-    click (*options.logParametersToggle);
-    EXPECT_FALSE (tbLogger.logParameters);
-    click (*options.logTimeToggle);
-    EXPECT_TRUE (tbLogger.logTime);
-    click (*options.logReturnParametersToggle);
-    EXPECT_FALSE (tbLogger.logReturnParameters);
-    click (*options.rememberTargetToggle);
-    EXPECT_TRUE (tbLogger.rememberTarget);
-    click (*options.rememberTargetToggle);
-    EXPECT_FALSE (tbLogger.rememberTarget);
-    click (*options.logToDebugOutputToggle);
-    EXPECT_FALSE (tbLogger.logToDebugOutput);
-    click (*options.logToDebugOutputToggle);
-    EXPECT_TRUE (tbLogger.logToDebugOutput);
+    const std::pair<juce::ToggleButton*, std::atomic<bool>*> switches[] = {
+        { options.logParametersToggle.get(), &tbLogger.logParameters },
+        { options.logReturnParametersToggle.get(), &tbLogger.logReturnParameters },
+        { options.logTimeToggle.get(), &tbLogger.logTime },
+        { options.decodeStructuresToggle.get(), &tbLogger.decodeStructures },
+        { options.logToDebugOutputToggle.get(), &tbLogger.logToDebugOutput },
+        { options.rememberTargetToggle.get(), &tbLogger.rememberTarget },
+    };
+
+    for (auto [toggle, option] : switches)
+    {
+        SCOPED_TRACE (toggle->getButtonText().toStdString());
+        const bool before = *option;
+        click (*toggle);
+        EXPECT_NE (option->load(), before);
+        click (*toggle);
+        EXPECT_EQ (option->load(), before);
+    }
 }
 
 TEST_F (ContentTest, OptionsPageShowsEverySwitchWithWhatItDoes)

@@ -63,7 +63,8 @@ struct EventList
     {
         auto* list = reinterpret_cast<VstEvents*> (storage.data());
         list->numEvents = static_cast<std::int32_t> (events.size());
-        std::memcpy (&list->events[0], events.data(), events.size() * sizeof (void*));
+        std::memcpy (reinterpret_cast<char*> (storage.data()) + offsetof (VstEvents, events), events.data(),
+                     events.size() * sizeof (void*));
     }
 
     VstEvents* get() { return reinterpret_cast<VstEvents*> (storage.data()); }
