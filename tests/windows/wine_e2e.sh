@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay, logfile. Needs an X display
+# nodisplay, logfile, decode. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -417,6 +417,31 @@ test_nodisplay() {
     check "session without a display ($status)" test "$status" -eq 0
     check "the session's calls" in_order "$dir/debug.log" "effMainsChanged state=0 " "effClose " "Unloaded $a"
     check "says the window is not shown" grep -qF "No display: the control window is not shown; calls are still logged and counted" "$dir/debug.log"
+}
+
+# Decoded structures: the same line on Windows as on Linux, in the 64-bit
+# Windows layout (LLP64: long is 32 bits, pointers 64).
+test_decode() {
+    local dir a linux expected
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    expected='{numEvents=3; midi delta=0 90 3C 64 NoteOn channel=1 key=60 velocity=100; midi delta=100 B0 07 50 CC channel=1 number=7 value=80; sysex delta=200 dumpBytes=6 F0 7E 7F 06 01 F7}'
+    dir=$(fresh_dir decode)
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" decodeStructures="1"/></Logger></Tattlebox>\r\n' "$a" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" --midi --debug-log "$(winpath "$dir/debug.log")" --pump-ms 0 \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "session with decoding ($status)" test "$status" -eq 0
+    check "the events decoded on Windows" grep -qF "tp_basic.dll:effProcessEvents events=" "$dir/debug.log"
+    check "as expected" bash -c "grep -F 'effProcessEvents events=' '$dir/debug.log' | grep -qF '$expected'"
+
+    linux=$WORK/decode-linux
+    rm -rf "$linux"
+    mkdir -p "$linux"
+    cp "$LINUXBUILD/Tattlebox.so" "$linux/"
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" decodeStructures="1"/></Logger></Tattlebox>\n' \
+        "$LINUXBUILD/testplugins/tp_basic.so" >"$linux/Tattlebox.xml"
+    timeout 60 "$LINUXBUILD/tbsession" --midi "$linux/Tattlebox.so" >"$linux/stdout" 2>"$linux/debug.log"
+    check "the same on Linux" bash -c "grep -F 'effProcessEvents events=' '$linux/debug.log' | grep -qF '$expected'"
 }
 
 mkdir -p "$WORK"

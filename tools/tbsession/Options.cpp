@@ -6,7 +6,7 @@ namespace tbsession
 
 const char* const usageText =
     "usage: tbsession [--blocks N] [--dump-audio FILE] [--debug-log FILE]\n"
-    "                 [--pump-ms N] [--twice] [--alongside PLUGIN2] PLUGIN";
+    "                 [--pump-ms N] [--twice] [--midi] [--alongside PLUGIN2] PLUGIN";
 
 std::optional<Options> parseOptions (const std::vector<std::string>& args, std::string& error)
 {
@@ -16,10 +16,13 @@ std::optional<Options> parseOptions (const std::vector<std::string>& args, std::
 
     const auto isFlag = [&] (const std::string& name)
     {
-        if (name != "--twice")
+        if (name == "--twice")
+            options.twice = true;
+        else if (name == "--midi")
+            options.midi = true;
+        else
             return false;
 
-        options.twice = true;
         return true;
     };
 

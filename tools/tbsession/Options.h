@@ -13,6 +13,7 @@ struct Options
     int blocks = 16;
     int pumpMilliseconds = 50;
     bool twice = false;
+    bool midi = false;
     std::string dumpFile;     // empty: no dump
     std::string debugLogFile; // empty: no capture (Windows only)
     std::string plugin;

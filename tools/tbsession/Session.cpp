@@ -1,8 +1,10 @@
 #include "Session.h"
 
+#include "log/VstStructures.h"
 #include "tools/tbhost/TestSignal.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -142,6 +144,36 @@ void queryEditorRect (AEffect* effect)
     printLine ("editor", number (rect->right - rect->left) + "x" + number (rect->bottom - rect->top));
 }
 
+// Two notes and a SysEx message, as a host hands them over before a block.
+void sendEvents (AEffect* effect)
+{
+    VstMidiEvent notes[2] {};
+    const unsigned char bytes[2][3] = { { 0x90, 0x3C, 0x64 }, { 0xB0, 0x07, 0x50 } };
+
+    for (int i = 0; i < 2; ++i)
+    {
+        notes[i].type = 1;
+        notes[i].byteSize = (std::int32_t) sizeof (VstMidiEvent);
+        notes[i].deltaFrames = i * 100;
+        std::memcpy (notes[i].midiData, bytes[i], 3);
+    }
+
+    char dump[] = { '\xF0', '\x7E', '\x7F', '\x06', '\x01', '\xF7' };
+    VstMidiSysexEvent sysex {};
+    sysex.type = 6;
+    sysex.byteSize = (std::int32_t) sizeof (VstMidiSysexEvent);
+    sysex.deltaFrames = 200;
+    sysex.dumpBytes = (std::int32_t) sizeof (dump);
+    sysex.sysexDump = dump;
+
+    struct { std::int32_t numEvents; VstIntPtr reserved; VstEvent* events[3]; } events {};
+    events.numEvents = 3;
+    events.events[0] = reinterpret_cast<VstEvent*> (&notes[0]);
+    events.events[1] = reinterpret_cast<VstEvent*> (&notes[1]);
+    events.events[2] = reinterpret_cast<VstEvent*> (&sysex);
+    dispatch (effect, 25, 0, 0, &events); // effProcessEvents
+}
+
 // Block after block, each output channel after the other into the dump. The
 // old accumulating process call gets cleared outputs, so both calls give the same.
 void processBlocks (AEffect* effect, const SessionSettings& settings)
@@ -178,6 +210,9 @@ void processBlocks (AEffect* effect, const SessionSettings& settings)
 
         for (auto& channel : out)
             std::fill (channel.begin(), channel.end(), 0.0f);
+
+        if (settings.midi && block == 0)
+            sendEvents (effect);
 
         auto* call = replacing ? effect->processReplacing : effect->process;
         call (effect, inPointers.data(), outPointers.data(), blockSize);

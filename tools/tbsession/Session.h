@@ -17,6 +17,7 @@ struct SessionSettings
     int blocks = 16;
     std::FILE* dump = nullptr;          // raw float32 output, or none
     std::function<void()> betweenSteps; // e.g. pumping the host thread's messages
+    bool midi = false;                  // events before the first block: two notes and a SysEx
 };
 
 // Main thread. Answers audioMasterVersion with 2400, everything else with 0.
