@@ -39,39 +39,41 @@ void LineRing::push (const char* text, std::size_t length) noexcept
     length = std::min (length, (std::size_t) maxLineBytes);
 
     // Every byte goes in through an atomic word, so that a reader racing
-    // this writer reads garbage it then throws away, never undefined behaviour.
+    // this writer reads garbage it then throws away, never undefined
+    // behaviour. Release stores (plain moves on x86): a reader that sees one
+    // of them also sees the claim before it, and so rejects the line.
     const auto wholeWords = length / 8;
 
     for (std::size_t i = 0; i < wholeWords; ++i)
     {
         std::uint64_t word;
         std::memcpy (&word, text + 8 * i, 8); // a plain load, not a call
-        slot.words[i].store (word, relaxed);
+        slot.words[i].store (word, std::memory_order_release);
     }
 
     if (const auto rest = length % 8)
     {
         std::uint64_t word = 0;
         std::memcpy (&word, text + 8 * wholeWords, rest);
-        slot.words[wholeWords].store (word, relaxed);
+        slot.words[wholeWords].store (word, std::memory_order_release);
     }
 
-    slot.length.store ((std::uint32_t) length, relaxed);
+    slot.length.store ((std::uint32_t) length, std::memory_order_release);
     slot.stamp.store (2 * ticket + 2, std::memory_order_release);
 }
 
 bool LineRing::copyOut (const Slot& slot, std::uint64_t ticket, char* text, std::size_t& length) const noexcept
 {
-    length = std::min ((std::size_t) slot.length.load (relaxed), (std::size_t) maxLineBytes);
+    length = std::min ((std::size_t) slot.length.load (std::memory_order_acquire), (std::size_t) maxLineBytes);
 
     for (std::size_t offset = 0; offset < length; offset += 8)
     {
-        const auto word = slot.words[offset / 8].load (relaxed);
+        const auto word = slot.words[offset / 8].load (std::memory_order_acquire);
         std::memcpy (text + offset, &word, std::min ((std::size_t) 8, length - offset));
     }
 
-    // A writer that claimed the slot meanwhile changed the stamp first.
-    std::atomic_thread_fence (std::memory_order_acquire);
+    // Acquire loads above keep this one after them: a writer that claimed
+    // the slot meanwhile changed the stamp first.
     return slot.stamp.load (relaxed) == 2 * ticket + 2;
 }
 

@@ -193,3 +193,9 @@ namespace StructureFormat
         line.appendDecimal (value);
     }
 }
+
+namespace StructureDecoder
+{
+    // [any thread, realtime] A VstEvents list (EventDecoder.cpp).
+    void decodeEvents (LineWriter& line, const void* events) noexcept;
+}

@@ -448,3 +448,30 @@ TEST (TattleboxDecode, PinsAndSpeakersMatchWhatThePluginReports)
     EXPECT_NE (inputs[0].find ("{label=\"Input L\" shortLabel=\"Input L\""), std::string::npos) << inputs[0];
     EXPECT_NE (outputs[0].find ("{label=\"Output 1\""), std::string::npos) << outputs[0];
 }
+
+TEST (TattleboxDecode, ParameterPropertiesMatchTheParameterNames)
+{
+    const std::string target = "/usr/lib/vst/3BandEQ-vst.so";
+    const auto tbsession = buildDir / "tbsession";
+
+    if (! fs::exists (target) || ! fs::exists (tbsession) || std::getenv ("DISPLAY") == nullptr)
+        GTEST_SKIP() << "needs dpf-plugins-vst, tbsession and a display";
+
+    // tbsession asks for every parameter's properties, as hosts that show them do.
+    Sandbox box;
+    writeText (box.pluginDir / "Tattlebox.xml", stateWithTarget (target, true).replace (
+        stateWithTarget (target, true).find ("rememberTarget"), 0, "decodeStructures=\"1\" "));
+    const auto run = box.run (shellQuoted (tbsession) + " --blocks 1 " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+
+    const auto names = linesWith (run, ":effGetParamName returned name=");
+    const auto properties = linesWith (run, ":effGetParameterProperties returned bool=1 {");
+    ASSERT_FALSE (names.empty()) << describe (run);
+    ASSERT_EQ (properties.size(), names.size()) << describe (run);
+
+    for (std::size_t i = 0; i < names.size(); ++i)
+    {
+        const auto name = names[i].substr (names[i].find ("name=") + 5);
+        EXPECT_NE (properties[i].find ("{label=\"" + name + "\""), std::string::npos) << properties[i];
+    }
+}

@@ -98,6 +98,11 @@ TEST_F (StateFileTest, RoundTripRestoresEveryFlagOptionAndFolder)
         tbLogger.logParameters = inverted;
         tbLogger.logReturnParameters = ! inverted;
         tbLogger.logTime = ! inverted;
+        // The later options, each away from its default in one of the rounds.
+        tbLogger.rememberTarget = ! inverted;
+        tbLogger.logToDebugOutput = inverted;
+        tbLogger.logToFile = ! inverted;
+        tbLogger.decodeStructures = inverted;
         const auto written = flagsAndOptions();
 
         ASSERT_TRUE (writeStateFile (pluginFile, awkwardFolder));

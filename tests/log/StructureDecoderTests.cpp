@@ -63,8 +63,9 @@ struct EventList
     {
         auto* list = reinterpret_cast<VstEvents*> (storage.data());
         list->numEvents = static_cast<std::int32_t> (events.size());
-        std::memcpy (reinterpret_cast<char*> (storage.data()) + offsetof (VstEvents, events), events.data(),
-                     events.size() * sizeof (void*));
+        if (! events.empty())
+            std::memcpy (reinterpret_cast<char*> (storage.data()) + offsetof (VstEvents, events), events.data(),
+                         events.size() * sizeof (void*));
     }
 
     VstEvents* get() { return reinterpret_cast<VstEvents*> (storage.data()); }

@@ -113,6 +113,11 @@ void parameterPass (AEffect* effect)
     {
         const auto name = queryText (effect, effGetParamName, i);
         const auto label = queryText (effect, effGetParamLabel, i);
+
+        // Asked as hosts do, not printed: a plug-in may answer it or not.
+        VstParameterProperties properties {};
+        dispatch (effect, 56, i, 0, &properties); // effGetParameterProperties
+
         const auto display = queryText (effect, effGetParamDisplay, i);
         const float before = effect->getParameter (effect, i);
         effect->setParameter (effect, i, parameterValue);
