@@ -52,23 +52,13 @@ namespace
     }
 }
 
-// With decoding on, the line leaves room for logLine's prefix (time, thread
-// and name), so that the decoded part is never cut behind its own back.
-std::size_t TBLogger::roomForLine() const noexcept
-{
-    if (! decodeStructures.load (relaxed))
-        return maxLineLength;
-
-    const std::size_t prefix = (logTime.load (relaxed) ? 13 : 0) + 11 + nameLength.load (relaxed) + 1;
-    return prefix < (std::size_t) maxLineLength ? maxLineLength - prefix : 0;
-}
-
 __attribute__ ((noinline)) void TBLogger::writeCallLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
                                                        VstIntPtr value, void* ptr, float opt) noexcept
 {
     const auto& row = dispatcher ? dispatcherOpCodes[opcode] : audioMasterOpCodes[opcode];
-    LineBuffer buffer;
-    LineWriter line (buffer, roomForLine());
+    OutputLine output;
+    auto& line = output.line;
+    appendPrefix (line);
     line.append (dispatcher ? "eff" : "audioMaster");
     line.append (row.name);
     line.appendChar (' ');
@@ -105,7 +95,7 @@ __attribute__ ((noinline)) void TBLogger::writeCallLine (bool dispatcher, std::i
         (dispatcher ? StructureDecoder::decodeDispatcherCall : StructureDecoder::decodeAudioMasterCall)
             (line, opcode, index, value, ptr, opt);
 
-    logLine (line.text());
+    finishLine (output);
 }
 
 __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
@@ -117,8 +107,9 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
     if (row.returnName == nullptr && ! row.pointerIsOutput)
         return;
 
-    LineBuffer buffer;
-    LineWriter line (buffer, roomForLine());
+    OutputLine output;
+    auto& line = output.line;
+    appendPrefix (line);
     line.append (dispatcher ? "eff" : "audioMaster");
     line.append (row.name);
     line.append (" returned ");
@@ -149,14 +140,15 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
         (dispatcher ? StructureDecoder::decodeDispatcherReturn : StructureDecoder::decodeAudioMasterReturn)
             (line, opcode, index, value, ptr, result);
 
-    logLine (line.text());
+    finishLine (output);
 }
 
 __attribute__ ((noinline)) void TBLogger::writeProcessLine (bool replacing, float** inputs, float** outputs,
                                                           std::int32_t sampleFrames) noexcept
 {
-    LineBuffer buffer;
-    LineWriter line (buffer);
+    OutputLine output;
+    auto& line = output.line;
+    appendPrefix (line);
     line.append (aEffectFunctionNames[replacing ? functionProcessReplacing : functionProcess]);
 
     if (logParameters.load (relaxed))
@@ -170,13 +162,14 @@ __attribute__ ((noinline)) void TBLogger::writeProcessLine (bool replacing, floa
         line.appendChar (')');
     }
 
-    logLine (line.text());
+    finishLine (output);
 }
 
 __attribute__ ((noinline)) void TBLogger::writeSetParameterLine (std::int32_t index, float parameter) noexcept
 {
-    LineBuffer buffer;
-    LineWriter line (buffer);
+    OutputLine output;
+    auto& line = output.line;
+    appendPrefix (line);
     line.append (aEffectFunctionNames[functionSetParameter]);
 
     if (logParameters.load (relaxed))
@@ -188,13 +181,14 @@ __attribute__ ((noinline)) void TBLogger::writeSetParameterLine (std::int32_t in
         line.appendChar (')');
     }
 
-    logLine (line.text());
+    finishLine (output);
 }
 
 __attribute__ ((noinline)) void TBLogger::writeGetParameterLine (std::int32_t index) noexcept
 {
-    LineBuffer buffer;
-    LineWriter line (buffer);
+    OutputLine output;
+    auto& line = output.line;
+    appendPrefix (line);
     line.append (aEffectFunctionNames[functionGetParameter]);
 
     if (logParameters.load (relaxed))
@@ -204,5 +198,5 @@ __attribute__ ((noinline)) void TBLogger::writeGetParameterLine (std::int32_t in
         line.appendChar (')');
     }
 
-    logLine (line.text());
+    finishLine (output);
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace StructureFormat
 {
@@ -77,8 +78,16 @@ namespace StructureFormat
             cut = true;
         }
 
+        // Separators are literals: their length is known, and no search runs
+        // for it at every item of an event list.
         template <typename Write>
-        void item (Write&& write, const char* separator = " ") noexcept
+        void item (Write&& write) noexcept
+        {
+            item (std::forward<Write> (write), " ");
+        }
+
+        template <typename Write, std::size_t size>
+        void item (Write&& write, const char (&separator)[size]) noexcept
         {
             if (cut)
             {
@@ -89,7 +98,7 @@ namespace StructureFormat
             const auto mark = line.length();
 
             if (numItems > 0)
-                line.append (separator);
+                line.appendLiteral (separator);
 
             write();
 

@@ -147,17 +147,30 @@ void TBLogger::logMessage (const juce::String& message)
     logLine (message.toRawUTF8());
 }
 
-void TBLogger::buildLine (LineWriter& line, const char* text) const noexcept
+TBLogger::OutputLine::OutputLine() noexcept : line (buffer, maxLineLength) {}
+
+void TBLogger::appendPrefix (LineWriter& line) const noexcept
 {
     if (logTime.load (relaxed))
         appendTimePrefix (line);
 
     line.appendChar ('(');
     line.appendHex (currentThreadId());
-    line.append (") ");
+    line.appendLiteral (") ");
     appendName (line);
     line.appendChar (':');
-    line.append (text);
+}
+
+void TBLogger::finishLine (OutputLine& output) noexcept
+{
+    // Sequentially consistent, as the final line's side: either it sees this
+    // writer under way and waits, or this writer sees the log closed.
+    linesInFlight.fetch_add (1);
+
+    if (! closed.load())
+        writeLine (output.buffer, (output.line.text(), output.line.length()));
+
+    linesInFlight.fetch_sub (1, std::memory_order_release);
 }
 
 // Every sink that is on gets the same bytes, one call each.
@@ -177,20 +190,10 @@ void TBLogger::writeLine (char* text, std::size_t length) const noexcept
 
 void TBLogger::logLine (const char* text) noexcept
 {
-    // Room for a line feed after the longest line: the file sink writes the
-    // line and its line feed from here, without a copy.
-    char buffer[maxLineLength + 2];
-    LineWriter line (buffer, maxLineLength);
-    buildLine (line, text);
-
-    // Sequentially consistent, as the final line's side: either it sees this
-    // writer under way and waits, or this writer sees the log closed.
-    linesInFlight.fetch_add (1);
-
-    if (! closed.load())
-        writeLine (buffer, (line.text(), line.length()));
-
-    linesInFlight.fetch_sub (1, std::memory_order_release);
+    OutputLine output;
+    appendPrefix (output.line);
+    output.line.append (text);
+    finishLine (output);
 }
 
 void TBLogger::logFinalLine (const char* text) noexcept
@@ -202,10 +205,10 @@ void TBLogger::logFinalLine (const char* text) noexcept
     for (int i = 0; i < 100000 && linesInFlight.load() != 0; ++i)
         std::this_thread::yield();
 
-    char buffer[maxLineLength + 2];
-    LineWriter line (buffer, maxLineLength);
-    buildLine (line, text);
-    writeLine (buffer, (line.text(), line.length()));
+    OutputLine output;
+    appendPrefix (output.line);
+    output.line.append (text);
+    writeLine (output.buffer, (output.line.text(), output.line.length()));
 }
 
 //==============================================================================

@@ -4,6 +4,7 @@
 // target thread, audio threads included: no lock, no allocation, no exception.
 #pragma once
 
+#include "LineWriter.h"
 #include "OpCodeCatalogue.h"
 #include "../bridge/VstInterface.h"
 
@@ -13,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-class LineWriter;
+
 
 class TBLogger : public juce::Logger
 {
@@ -94,9 +95,6 @@ public:
     std::atomic<bool> decodeStructures { false };
 
 private:
-    // Each formatting operation and logLine own one of these on the stack.
-    using LineBuffer = char[maxLineLength + 1];
-
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
     static constexpr int maxNameBytes = 255;
 
@@ -115,13 +113,23 @@ private:
     std::atomic<int> linesInFlight { 0 };
     std::atomic<bool> closed { false };
 
-    void buildLine (LineWriter& line, const char* text) const noexcept;
+    // A line on its way out: the prefix first, then its text, in one buffer
+    // with room for a line feed after the longest line (the file sink writes
+    // the line and its line feed from there, without a copy).
+    struct OutputLine
+    {
+        OutputLine() noexcept;
+        char buffer[maxLineLength + 2];
+        LineWriter line;
+    };
+
+    void appendPrefix (LineWriter& line) const noexcept;
+    void finishLine (OutputLine& output) noexcept;
     // text has room for one byte more than its length and its terminator.
     void writeLine (char* text, std::size_t length) const noexcept;
 
     void appendName (LineWriter& line) const noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;
-    std::size_t roomForLine() const noexcept;
     // dispatcher: a call from the host (eff...), else from the target (audioMaster...).
     void writeCallLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
                         VstIntPtr value, void* ptr, float opt) noexcept;

@@ -2,6 +2,7 @@
 // a line is written or not. Counts operator new everywhere and, where no
 // sanitizer owns the allocator, malloc itself.
 #include "LogCapture.h"
+#include "log/LogFile.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -136,4 +137,53 @@ TEST_F (LoggerTest, CallPathsNeverAllocate)
     ::dup2 (savedStderr, STDERR_FILENO);
     ::close (savedStderr);
     ::close (devNull);
+}
+
+// The later paths: decoded structures and the log file, on the audio path as well.
+TEST_F (LoggerTest, DecodingAndTheLogFileNeverAllocate)
+{
+    const auto file = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                          .getNonexistentChildFile ("tb-alloc", ".log", false);
+    ASSERT_TRUE (logFile.open (file));
+    tbLogger.setLineSink (discardingSink);
+    tbLogger.decodeStructures = true;
+    tbLogger.logToFile = true;
+
+    EXPECT_EQ (allocationsOf ([]
+    {
+        // Four MIDI events and a SysEx, a time answer, a chunk.
+        static unsigned char midi[5][64] {};
+        static char dump[] = { '\xF0', '\x7E', '\xF7' };
+        static void* events[7] {};
+        static std::int32_t header[4] {};
+        static double timeInfo[16] {};
+        static char chunk[64] {};
+        static void* chunkPointer = chunk;
+
+        for (int i = 0; i < 4; ++i)
+        {
+            std::int32_t fields[2] = { 1, 32 };
+            std::memcpy (midi[i], fields, sizeof (fields));
+            midi[i][24] = 0x90;
+        }
+
+        std::int32_t sysexFields[5] = { 6, 48, 0, 0, 3 };
+        std::memcpy (midi[4], sysexFields, sizeof (sysexFields));
+        header[0] = 5;
+        std::memcpy (events, header, sizeof (header));
+
+        for (int i = 0; i < 5; ++i)
+            events[2 + i] = midi[i];
+
+        (void) dump;
+        tbLogger.logDispatcherCall (25, 0, 0, events, 0.0f);
+        tbLogger.logAudioMasterReturn (7, nullptr, reinterpret_cast<VstIntPtr> (timeInfo));
+        tbLogger.logDispatcherReturn (23, &chunkPointer, sizeof (chunk));
+        tbLogger.logDispatcherCall (24, 0, sizeof (chunk), chunk, 0.0f);
+    }), 0);
+
+    tbLogger.decodeStructures = false;
+    tbLogger.logToFile = false;
+    logFile.close();
+    file.deleteFile();
 }
