@@ -1,5 +1,6 @@
 // The logger's cost per call: the floor (a call through a function pointer),
-// a call that is counted but not written, and a written line with our own
+// a call that is counted but not written, timed or not, from one thread and
+// from eight at once, and a written line with our own
 // formatting, with snprintf, and through each sink: the Log page's ring
 // alone, standard error, and the log file against a bare write of the same
 // bytes.
@@ -58,21 +59,52 @@ namespace
             benchmark::DoNotOptimize (dispatcher (nullptr, opcode, 0, 512, nullptr, 44100.0f));
     }
 
+    // One call through the logger as the dispatcher thunk makes it: counted,
+    // timed where asked, not written.
+    VstIntPtr countedCall (std::int32_t op) noexcept
+    {
+        const auto started = tbLogger.logDispatcherCall (op, 0, 512, nullptr, 44100.0f);
+        const auto result = dispatcher (nullptr, op, 0, 512, nullptr, 44100.0f);
+        tbLogger.logDispatcherReturn (op, nullptr, result, 0, 512, started);
+        return result;
+    }
+
+    // Before any thread calls: nothing written, calls timed or not.
+    void prepareUnlogged (bool timed)
+    {
+        prepare (discardLine, false);
+        TBLogger::setAllOpCodesEnabled (false);
+        tbLogger.timeCalls = timed;
+    }
+
     void BM_CountedNotLogged (benchmark::State& state)
     {
-        if (state.thread_index() == 0)
-            prepare (discardLine, false);
+        prepareUnlogged (state.range (0) != 0);
 
         for (auto _ : state)
-        {
-            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
-            const auto result = dispatcher (nullptr, opcode, 0, 512, nullptr, 44100.0f);
-            tbLogger.logDispatcherReturn (opcode, nullptr, result);
-            benchmark::DoNotOptimize (result);
-        }
+            benchmark::DoNotOptimize (countedCall (opcode));
 
-        if (state.thread_index() == 0 && state.threads() == 1)
-            checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+        checkCounts (state, static_cast<std::int64_t> (state.iterations()));
+        tbLogger.timeCalls = false;
+    }
+
+    // Threads counting (and timing) at once: each its own entry, or all the
+    // same one. CPU time per call and thread: on a machine with fewer cores
+    // than threads, fighting over a cache line shows as CPU time, not as wall time.
+    constexpr std::int32_t threadOpcodes[] = { 43, 10, 11, 12, 2, 9, 26, 29 };
+
+    void BM_CountedAcrossThreads (benchmark::State& state)
+    {
+        const bool sameEntry = state.range (0) != 0;
+        const auto op = sameEntry ? opcode : threadOpcodes[state.thread_index() % 8];
+
+        for (auto _ : state)
+            benchmark::DoNotOptimize (countedCall (op));
+    }
+
+    void prepareAcrossThreads (const benchmark::State& state)
+    {
+        prepareUnlogged (state.range (1) != 0);
     }
 
     void BM_LoggedLine (benchmark::State& state)
@@ -202,8 +234,9 @@ namespace
 }
 
 BENCHMARK (BM_DirectCall);
-BENCHMARK (BM_CountedNotLogged);
-BENCHMARK (BM_CountedNotLogged)->Threads (2)->UseRealTime();
+BENCHMARK (BM_CountedNotLogged)->ArgName ("timed")->Arg (0)->Arg (1);
+BENCHMARK (BM_CountedAcrossThreads)->ArgNames ({ "same", "timed" })->ArgsProduct ({ { 0, 1 }, { 0, 1 } })
+    ->Setup (prepareAcrossThreads)->Threads (1)->Threads (8);
 BENCHMARK (BM_LoggedLine)->ArgName ("time")->Arg (0)->Arg (1);
 BENCHMARK (BM_LoggedLineSnprintf);
 BENCHMARK (BM_LoggedLineToDevNull);

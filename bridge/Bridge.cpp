@@ -247,6 +247,9 @@ namespace
 
 void shutDown()
 {
+    if (tbLogger.logSummary)
+        tbLogger.writeSummary();
+
     writeStateFile (bridge.pluginFile, bridge.lastDirectory, bridge.rememberedTarget);
     closeControlWindow();
     unloadTarget();

@@ -57,7 +57,7 @@ void endHosting (AEffect* target);
 // [load/unload] Writes the library's load and unload lines.
 void dllMain (void* module, int reason);
 
-// [shut-down] State file, window, target library, framework.
+// [shut-down] The summary where asked for, state file, window, target library, framework.
 void shutDown();
 
 // [start-up] The local date line of the banner, as in "8 Dec 2026 4:01:19 am".

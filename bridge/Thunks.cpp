@@ -25,7 +25,7 @@ namespace
 // [any thread, realtime]; with Close, [shut-down].
 VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
-    tbLogger.logDispatcherCall (opcode, index, value, ptr, opt);
+    const auto started = tbLogger.logDispatcherCall (opcode, index, value, ptr, opt);
 
     // The target's dispatcher gets its own record, not the wrapper the host passed.
     auto* target = currentTarget();
@@ -34,7 +34,7 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
     if (target != nullptr && target->dispatcher != nullptr)
         result = target->dispatcher (target, opcode, index, value, ptr, opt);
 
-    tbLogger.logDispatcherReturn (opcode, ptr, result, index, value);
+    tbLogger.logDispatcherReturn (opcode, ptr, result, index, value, started);
 
     if (opcode == effCloseOpcode && target != nullptr)
         endHosting (target);
@@ -45,57 +45,69 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
 // [audio]
 void processThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
-    tbLogger.logProcess (inputs, outputs, sampleFrames, false);
+    const auto started = tbLogger.logProcess (inputs, outputs, sampleFrames, false);
 
     if (auto* target = currentTarget())
         if (auto process = target->process)
             process (target, inputs, outputs, sampleFrames);
+
+    tbLogger.logProcessEnd (functionProcess, sampleFrames, started);
 }
 
 // [audio]
 void processReplacingThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
-    tbLogger.logProcess (inputs, outputs, sampleFrames, true);
+    const auto started = tbLogger.logProcess (inputs, outputs, sampleFrames, true);
 
     if (auto* target = currentTarget())
         if (auto processReplacing = target->processReplacing)
             processReplacing (target, inputs, outputs, sampleFrames);
+
+    tbLogger.logProcessEnd (functionProcessReplacing, sampleFrames, started);
 }
 
 // [any thread, realtime] Any host thread, audio or GUI.
 void setParameterThunk (AEffect*, std::int32_t index, float parameter)
 {
-    tbLogger.logSetParameter (index, parameter);
+    const auto started = tbLogger.logSetParameter (index, parameter);
 
     if (auto* target = currentTarget())
         if (auto setParameter = target->setParameter)
             setParameter (target, index, parameter);
+
+    tbLogger.logCallEnd (functionSetParameter, started);
 }
 
 // [any thread, realtime] Any host thread, audio or GUI.
 float getParameterThunk (AEffect*, std::int32_t index)
 {
-    tbLogger.logGetParameter (index);
+    const auto started = tbLogger.logGetParameter (index);
+    auto value = 0.0f;
 
     if (auto* target = currentTarget())
         if (auto getParameter = target->getParameter)
-            return getParameter (target, index);
+            value = getParameter (target, index);
 
-    return 0.0f;
+    tbLogger.logCallEnd (functionGetParameter, started);
+    return value;
 }
 
 // [audio]
 void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, std::int32_t sampleFrames)
 {
+    const auto started = tbLogger.logProcessDoubleReplacing (inputs, outputs, sampleFrames);
+
     if (auto* target = currentTarget())
         if (auto processDoubleReplacing = target->processDoubleReplacing)
             processDoubleReplacing (target, inputs, outputs, sampleFrames);
+
+    tbLogger.logProcessEnd (functionProcessDoubleReplacing, sampleFrames, started);
 }
 
 // [any thread, realtime] The target's, during its entry included.
 VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
-    tbLogger.logAudioMasterCall (opcode, index, value, ptr, opt);
+    const auto started = tbLogger.logAudioMasterCall (opcode, index, value, ptr, opt);
 
     // The host always sees the record it received from main.
     VstIntPtr result = 0;
@@ -103,7 +115,7 @@ VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, V
     if (auto hostCallback = bridge.hostCallback.load (std::memory_order_acquire))
         result = hostCallback (&wrapperEffect, opcode, index, value, ptr, opt);
 
-    tbLogger.logAudioMasterReturn (opcode, ptr, result, index, value);
+    tbLogger.logAudioMasterReturn (opcode, ptr, result, index, value, started);
     return result;
 }
 

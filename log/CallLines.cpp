@@ -40,6 +40,14 @@ namespace
         line.append (") ");
     }
 
+    // " (12.3 us)": the duration in tenths of a microsecond, rounded.
+    void appendDuration (LineWriter& line, std::uint64_t nanoseconds)
+    {
+        line.appendLiteral (" (");
+        line.appendTenths ((nanoseconds + 50) / 100);
+        line.appendLiteral (" us)");
+    }
+
     // The rectangle the callee stored at *ptr, or null.
     const ERect* storedRectangle (const void* ptr)
     {
@@ -99,7 +107,8 @@ __attribute__ ((noinline)) void TBLogger::writeCallLine (bool dispatcher, std::i
 }
 
 __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
-                                                         VstIntPtr value, void* ptr, VstIntPtr result) noexcept
+                                                         VstIntPtr value, void* ptr, VstIntPtr result,
+                                                         bool timed, std::uint64_t duration) noexcept
 {
     const auto& row = dispatcher ? dispatcherOpCodes[opcode] : audioMasterOpCodes[opcode];
     const bool printsRectangles = dispatcher;
@@ -110,6 +119,15 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
     OutputLine output;
     auto& line = output.line;
     appendPrefix (line);
+
+    // The duration ends the line, however much a decoder has to say before it.
+    char durationText[32];
+    LineWriter ending (durationText);
+
+    if (timed)
+        appendDuration (ending, duration);
+
+    const auto kept = line.holdBack (ending.length());
     line.append (dispatcher ? "eff" : "audioMaster");
     line.append (row.name);
     line.append (" returned ");
@@ -140,16 +158,29 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
         (dispatcher ? StructureDecoder::decodeDispatcherReturn : StructureDecoder::decodeAudioMasterReturn)
             (line, opcode, index, value, ptr, result);
 
+    line.giveBack (kept);
+
+    // Most return lines end with a blank already: one is enough.
+    const auto* endingText = ending.text();
+    auto endingLength = ending.length();
+
+    if (endingLength > 0 && line.length() > 0 && output.buffer[line.length() - 1] == ' ')
+    {
+        ++endingText;
+        --endingLength;
+    }
+
+    line.appendKnownLength (endingText, endingLength);
     finishLine (output);
 }
 
-__attribute__ ((noinline)) void TBLogger::writeProcessLine (bool replacing, float** inputs, float** outputs,
-                                                          std::int32_t sampleFrames) noexcept
+__attribute__ ((noinline)) void TBLogger::writeProcessLine (AEffectFunction function, const void* inputs,
+                                                          const void* outputs, std::int32_t sampleFrames) noexcept
 {
     OutputLine output;
     auto& line = output.line;
     appendPrefix (line);
-    line.append (aEffectFunctionNames[replacing ? functionProcessReplacing : functionProcess]);
+    line.append (aEffectFunctionNames[function]);
 
     if (logParameters.load (relaxed))
     {

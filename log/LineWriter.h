@@ -35,6 +35,24 @@ public:
         return data;
     }
 
+    // Keeps up to `count` bytes of room aside for text that must end the
+    // line, whatever comes before it; answers how many were kept.
+    std::size_t holdBack (std::size_t count) noexcept
+    {
+        const auto kept = full ? 0 : (count < limit - used ? count : limit - used);
+        limit -= kept;
+        return kept;
+    }
+
+    // Gives the kept room back, also after a cut: the ending still fits.
+    void giveBack (std::size_t count) noexcept
+    {
+        limit += count;
+
+        if (count > 0)
+            full = false;
+    }
+
     // Drops everything after the first `newLength` characters.
     void truncate (std::size_t newLength) noexcept
     {
@@ -77,6 +95,14 @@ public:
     void appendKnownLength (const char* text, std::size_t length) noexcept
     {
         appendShortBytes (text, length);
+    }
+
+    // A count of tenths with one decimal: 123 gives "12.3".
+    void appendTenths (std::uint64_t tenths) noexcept
+    {
+        appendDecimal (static_cast<std::int64_t> (tenths / 10));
+        appendChar ('.');
+        appendChar (static_cast<char> ('0' + tenths % 10));
     }
 
     // "%d" of any signed integer up to 64 bits.

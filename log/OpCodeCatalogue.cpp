@@ -1,11 +1,13 @@
 #include "OpCodeCatalogue.h"
 #include "TBLogger.h"
+#include "CallStatistics.h"
 
 // Names and rows are constant data: nothing to construct at load time. Rows
 // are indexed by opcode number, as the VST 2 interface numbers them.
 const char* const aEffectFunctionNames[numAEffectFunctions] =
 {
-    "dispatcher", "audioMaster", "process", "processReplacing", "setParameter", "getParameter"
+    "dispatcher", "audioMaster", "process", "processReplacing", "setParameter", "getParameter",
+    "processDoubleReplacing"
 };
 
 // Fields: name, returnName, indexName, valueName, pointerIsOutput, pointerKind, pointerName, optName.
@@ -176,6 +178,24 @@ namespace
         return opCodeGroups[group].states[index];
     }
 
+    // The statistics' first entry for a group's state array.
+    int firstEntryOf (const OpCodeState* states) noexcept
+    {
+        for (int group = 0; group < numOpCodeGroups; ++group)
+            if (states == opCodeGroups[group].states)
+                return callStatistics::entryOf (group, 0);
+
+        return -1;
+    }
+
+    void resetStatistics (const OpCodeState* states, int count) noexcept
+    {
+        const auto first = firstEntryOf (states);
+
+        if (first >= 0 && count > 0)
+            callStatistics::reset (first, std::min (count, callStatistics::numEntries - first));
+    }
+
     template <typename Function>
     void forEachState (Function&& function) noexcept
     {
@@ -209,7 +229,8 @@ int TBLogger::getCallCount (int group, int index) noexcept
     if (! isValidEntry (group, index))
         return 0;
 
-    return static_cast<std::int32_t> (stateOf (group, index).callCount.load (std::memory_order_relaxed));
+    const auto preset = stateOf (group, index).callCount.load (std::memory_order_relaxed);
+    return static_cast<std::int32_t> (preset + callStatistics::callsOf (group, index));
 }
 
 bool TBLogger::isOpCodeEnabled (int group, int index) noexcept
@@ -250,10 +271,14 @@ void TBLogger::resetOpCodeStates (OpCodeState* states, int count) noexcept
         states[i].callCount.store (0, std::memory_order_relaxed);
         states[i].enabled.store (true, std::memory_order_relaxed);
     }
+
+    resetStatistics (states, count);
 }
 
 void TBLogger::resetCallCounts (OpCodeState* states, int count) noexcept
 {
     for (int i = 0; i < count; ++i)
         states[i].callCount.store (0, std::memory_order_relaxed);
+
+    resetStatistics (states, count);
 }

@@ -1,7 +1,8 @@
 // The fixed vocabulary of the call log (names, labels, how to print each
 // call) and the live per-entry state behind it: a call counter and an enable
-// flag for each of the 133 entries. The state is shared by every thread that
+// flag for each of the 134 entries. The state is shared by every thread that
 // calls through Tattlebox, so it is made of relaxed atomics: no lock anywhere.
+// The calls themselves are counted in CallStatistics' shards.
 #pragma once
 
 #include <atomic>
@@ -15,7 +16,7 @@ enum OpCodeGroupIndex : int
 };
 
 constexpr int numOpCodeGroups = 3;
-constexpr int numAEffectFunctions = 6;
+constexpr int numAEffectFunctions = 7;
 constexpr int numDispatcherOpCodes = 77;
 constexpr int numAudioMasterOpCodes = 50;
 
@@ -27,7 +28,8 @@ enum AEffectFunction : int
     functionProcess = 2,
     functionProcessReplacing = 3,
     functionSetParameter = 4,
-    functionGetParameter = 5
+    functionGetParameter = 5,
+    functionProcessDoubleReplacing = 6
 };
 
 // What a call's ptr argument points to.
@@ -70,6 +72,8 @@ struct OpCodeDescriptor
 
 struct OpCodeState
 {
+    // Written only by resets and by tools that preset a count (tests, the
+    // page renderer): an entry's count is this plus its shards' calls.
     std::atomic<std::uint32_t> callCount { 0 }; // wraps modulo 2^32
     std::atomic<bool> enabled { false };
 };

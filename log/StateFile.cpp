@@ -25,7 +25,7 @@ using juce::juce_wchar;
 constexpr int maxStateFileBytes = 1 << 20;
 
 // Attribute lookup by index walks a list, so a lookup costs the square of
-// the attributes looked at. Ours have three; the rest of a stuffed element is ignored.
+// the attributes looked at. Ours are a few; the rest of a stuffed element is ignored.
 constexpr int maxAttributesLookedAt = 64;
 
 
@@ -253,6 +253,8 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("logToDebugOutput", logToDebugOutput ? 1 : 0);
     parameters->setAttribute ("logToFile", logToFile ? 1 : 0);
     parameters->setAttribute ("decodeStructures", decodeStructures ? 1 : 0);
+    parameters->setAttribute ("timeCalls", timeCalls ? 1 : 0);
+    parameters->setAttribute ("logSummary", logSummary ? 1 : 0);
 }
 
 // [start-up] Before any call reaches the logger.
@@ -271,5 +273,7 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "logToDebugOutput", logToDebugOutput);
         restoreOption (*parameters, "logToFile", logToFile);
         restoreOption (*parameters, "decodeStructures", decodeStructures);
+        restoreOption (*parameters, "timeCalls", timeCalls);
+        restoreOption (*parameters, "logSummary", logSummary);
     }
 }

@@ -1,9 +1,11 @@
 #include "TBLogger.h"
+#include "CallStatistics.h"
 #include "LineRing.h"
 #include "LineWriter.h"
 #include "LogFile.h"
 
 #include "../platform/DebugOutput.h"
+#include "../platform/MonotonicClock.h"
 #include "../platform/StaticOrder.h"
 #include "../platform/ThreadId.h"
 #include "../platform/TimeOfDay.h"
@@ -18,6 +20,9 @@ namespace
     constexpr auto relaxed = std::memory_order_relaxed;
     constexpr std::uint32_t lastDispatcherOpCode = numDispatcherOpCodes - 1;
     constexpr std::uint32_t lastAudioMasterOpCode = numAudioMasterOpCodes - 1;
+    constexpr std::int32_t setSampleRateOpCode = 10;
+    constexpr std::int32_t setBlockSizeAndSampleRateOpCode = 43;
+    constexpr std::int32_t getSampleRateOpCode = 16;
 
     void appendZeroPadded (LineWriter& line, int value, int digits = 2)
     {
@@ -62,6 +67,9 @@ void TBLogger::initialise (const juce::String& newName)
     logToDebugOutput = true;
     logToFile = false;
     decodeStructures = false;
+    timeCalls = false;
+    logSummary = false;
+    callStatistics::forgetSampleRate();
     setName (newName);
 
     for (const auto& group : opCodeGroups)
@@ -219,77 +227,128 @@ bool TBLogger::isLogged (const OpCodeState& function, const OpCodeState& opcode)
         && opcode.enabled.load (relaxed);
 }
 
-void TBLogger::logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept
+TBLogger::CallStart TBLogger::startTiming() const noexcept
+{
+    return timeCalls.load (relaxed) ? monotonicNanoseconds() : 0;
+}
+
+TBLogger::CallStart TBLogger::logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value,
+                                                 void* ptr, float opt) noexcept
+{
+    if (static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
+        return 0;
+
+    callStatistics::countCall (callStatistics::entryOf (groupDispatcher, opcode));
+
+    // Block budgets are reckoned with the rate the host sets.
+    if (opcode == setSampleRateOpCode || opcode == setBlockSizeAndSampleRateOpCode)
+        callStatistics::noteSampleRateSet (opt);
+
+    if (isLogged (aEffectFunctionStates[functionDispatcher], dispatcherStates[opcode]))
+        writeCallLine (true, opcode, index, value, ptr, opt);
+
+    return startTiming();
+}
+
+void TBLogger::logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
+                                    std::int32_t index, VstIntPtr value, CallStart started) noexcept
 {
     if (static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
         return;
 
-    auto& function = aEffectFunctionStates[functionDispatcher];
-    auto& state = dispatcherStates[opcode];
-    function.callCount.fetch_add (1, relaxed);
-    state.callCount.fetch_add (1, relaxed);
+    const auto ended = started != 0 ? monotonicNanoseconds() : 0;
 
-    if (isLogged (function, state))
-        writeCallLine (true, opcode, index, value, ptr, opt);
+    if (started != 0)
+        callStatistics::recordDuration (callStatistics::entryOf (groupDispatcher, opcode), started, ended);
+
+    if (logReturnParameters.load (relaxed) && isLogged (aEffectFunctionStates[functionDispatcher], dispatcherStates[opcode]))
+        writeReturnLine (true, opcode, index, value, ptr, result, started != 0, ended - started);
 }
 
-void TBLogger::logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
-                                    std::int32_t index, VstIntPtr value) noexcept
+TBLogger::CallStart TBLogger::logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value,
+                                                  void* ptr, float opt) noexcept
 {
-    if (! logReturnParameters.load (relaxed) || static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
-        return;
+    if (static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
+        return 0;
 
-    if (isLogged (aEffectFunctionStates[functionDispatcher], dispatcherStates[opcode]))
-        writeReturnLine (true, opcode, index, value, ptr, result);
+    callStatistics::countCall (callStatistics::entryOf (groupAudioMaster, opcode));
+
+    if (isLogged (aEffectFunctionStates[functionAudioMaster], audioMasterStates[opcode]))
+        writeCallLine (false, opcode, index, value, ptr, opt);
+
+    return startTiming();
 }
 
-void TBLogger::logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept
+void TBLogger::logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
+                                     std::int32_t index, VstIntPtr value, CallStart started) noexcept
 {
     if (static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
         return;
 
-    auto& function = aEffectFunctionStates[functionAudioMaster];
-    auto& state = audioMasterStates[opcode];
-    function.callCount.fetch_add (1, relaxed);
-    state.callCount.fetch_add (1, relaxed);
+    const auto ended = started != 0 ? monotonicNanoseconds() : 0;
 
-    if (isLogged (function, state))
-        writeCallLine (false, opcode, index, value, ptr, opt);
+    if (started != 0)
+        callStatistics::recordDuration (callStatistics::entryOf (groupAudioMaster, opcode), started, ended);
+
+    // The host's rate, for budgets when the host never set one.
+    if (opcode == getSampleRateOpCode)
+        callStatistics::noteSampleRateAnswered (result);
+
+    if (logReturnParameters.load (relaxed) && isLogged (aEffectFunctionStates[functionAudioMaster], audioMasterStates[opcode]))
+        writeReturnLine (false, opcode, index, value, ptr, result, started != 0, ended - started);
 }
 
-void TBLogger::logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
-                                     std::int32_t index, VstIntPtr value) noexcept
+TBLogger::CallStart TBLogger::logProcess (float** inputs, float** outputs, std::int32_t sampleFrames,
+                                          bool replacing) noexcept
 {
-    if (! logReturnParameters.load (relaxed) || static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
-        return;
+    const auto function = replacing ? functionProcessReplacing : functionProcess;
+    callStatistics::countCall (function);
 
-    if (isLogged (aEffectFunctionStates[functionAudioMaster], audioMasterStates[opcode]))
-        writeReturnLine (false, opcode, index, value, ptr, result);
+    if (loggingOn.load (relaxed) && aEffectFunctionStates[function].enabled.load (relaxed))
+        writeProcessLine (function, inputs, outputs, sampleFrames);
+
+    return startTiming();
 }
 
-void TBLogger::logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept
+TBLogger::CallStart TBLogger::logProcessDoubleReplacing (double** inputs, double** outputs,
+                                                         std::int32_t sampleFrames) noexcept
 {
-    auto& function = aEffectFunctionStates[replacing ? functionProcessReplacing : functionProcess];
-    function.callCount.fetch_add (1, relaxed);
+    callStatistics::countCall (functionProcessDoubleReplacing);
 
-    if (loggingOn.load (relaxed) && function.enabled.load (relaxed))
-        writeProcessLine (replacing, inputs, outputs, sampleFrames);
+    if (loggingOn.load (relaxed) && aEffectFunctionStates[functionProcessDoubleReplacing].enabled.load (relaxed))
+        writeProcessLine (functionProcessDoubleReplacing, inputs, outputs, sampleFrames);
+
+    return startTiming();
 }
 
-void TBLogger::logSetParameter (std::int32_t index, float parameter) noexcept
+TBLogger::CallStart TBLogger::logSetParameter (std::int32_t index, float parameter) noexcept
 {
     auto& function = aEffectFunctionStates[functionSetParameter];
-    function.callCount.fetch_add (1, relaxed);
+    callStatistics::countCall (functionSetParameter);
 
     if (loggingOn.load (relaxed) && function.enabled.load (relaxed))
         writeSetParameterLine (index, parameter);
+
+    return startTiming();
 }
 
-void TBLogger::logGetParameter (std::int32_t index) noexcept
+TBLogger::CallStart TBLogger::logGetParameter (std::int32_t index) noexcept
 {
     auto& function = aEffectFunctionStates[functionGetParameter];
-    function.callCount.fetch_add (1, relaxed);
+    callStatistics::countCall (functionGetParameter);
 
     if (loggingOn.load (relaxed) && function.enabled.load (relaxed))
         writeGetParameterLine (index);
+
+    return startTiming();
+}
+
+void TBLogger::endBlock (AEffectFunction function, std::int32_t sampleFrames, CallStart started) noexcept
+{
+    callStatistics::recordBlock (function, sampleFrames, started, monotonicNanoseconds());
+}
+
+void TBLogger::endCall (AEffectFunction function, CallStart started) noexcept
+{
+    callStatistics::recordDuration (function, started, monotonicNanoseconds());
 }

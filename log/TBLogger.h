@@ -45,17 +45,41 @@ public:
     // [start-up] While other threads may be writing lines.
     void setName (const juce::String& newName) noexcept;
 
-    // [any thread, realtime] The call paths.
-    void logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
+    // The clock reading taken just before a call is forwarded, handed back
+    // with its end; 0 where the call is not timed.
+    using CallStart = std::uint64_t;
+
+    // [any thread, realtime] The call paths. Each call operation counts the
+    // call, writes its line where the switches say so and, while calls are
+    // timed, reads the clock last, so that a call's duration leaves out its line.
+    CallStart logDispatcherCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
     // index and value are the call's own, for the structures a result is read through.
     void logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
-                              std::int32_t index = 0, VstIntPtr value = 0) noexcept;
-    void logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
+                              std::int32_t index = 0, VstIntPtr value = 0, CallStart started = 0) noexcept;
+    CallStart logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
     void logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
-                               std::int32_t index = 0, VstIntPtr value = 0) noexcept;
-    void logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept;
-    void logSetParameter (std::int32_t index, float parameter) noexcept;
-    void logGetParameter (std::int32_t index) noexcept;
+                               std::int32_t index = 0, VstIntPtr value = 0, CallStart started = 0) noexcept;
+    CallStart logProcess (float** inputs, float** outputs, std::int32_t sampleFrames, bool replacing) noexcept;
+    CallStart logProcessDoubleReplacing (double** inputs, double** outputs, std::int32_t sampleFrames) noexcept;
+    CallStart logSetParameter (std::int32_t index, float parameter) noexcept;
+    CallStart logGetParameter (std::int32_t index) noexcept;
+
+    // [audio] After one of the three process functions returned.
+    void logProcessEnd (AEffectFunction function, std::int32_t sampleFrames, CallStart started) noexcept
+    {
+        if (started != 0)
+            endBlock (function, sampleFrames, started);
+    }
+
+    // [any thread, realtime] After setParameter or getParameter returned.
+    void logCallEnd (AEffectFunction function, CallStart started) noexcept
+    {
+        if (started != 0)
+            endCall (function, started);
+    }
+
+    // [shut-down] One line per entry that was called, through logLine.
+    void writeSummary();
 
     // State file (start-up and shut-down thread).
     void saveToXml (juce::XmlElement& element) const;
@@ -93,6 +117,11 @@ public:
     // Whether call and return lines go on with what their structures hold
     // (StructureDecoder.h): MIDI events, time info, speaker arrangements...
     std::atomic<bool> decodeStructures { false };
+    // Whether each call's duration is measured (CallStatistics.h), and
+    // return lines end with it.
+    std::atomic<bool> timeCalls { false };
+    // Not read by the call paths: whether shut-down writes a line per entry called.
+    std::atomic<bool> logSummary { false };
 
 private:
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
@@ -129,13 +158,18 @@ private:
     void writeLine (char* text, std::size_t length) const noexcept;
 
     void appendName (LineWriter& line) const noexcept;
+    CallStart startTiming() const noexcept;
+    void endBlock (AEffectFunction function, std::int32_t sampleFrames, CallStart started) noexcept;
+    void endCall (AEffectFunction function, CallStart started) noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;
     // dispatcher: a call from the host (eff...), else from the target (audioMaster...).
     void writeCallLine (bool dispatcher, std::int32_t opcode, std::int32_t index,
                         VstIntPtr value, void* ptr, float opt) noexcept;
+    // duration: in nanoseconds, written at the line's end when timed is true.
     void writeReturnLine (bool dispatcher, std::int32_t opcode, std::int32_t index, VstIntPtr value,
-                          void* ptr, VstIntPtr result) noexcept;
-    void writeProcessLine (bool replacing, float** inputs, float** outputs, std::int32_t sampleFrames) noexcept;
+                          void* ptr, VstIntPtr result, bool timed, std::uint64_t duration) noexcept;
+    void writeProcessLine (AEffectFunction function, const void* inputs, const void* outputs,
+                           std::int32_t sampleFrames) noexcept;
     void writeSetParameterLine (std::int32_t index, float parameter) noexcept;
     void writeGetParameterLine (std::int32_t index) noexcept;
 

@@ -37,6 +37,12 @@ TBOptionsPage::TBOptionsPage()
     decodeStructuresToggle = addToggle ("Decode Structures", "what pointers point to: MIDI, time info, layouts",
                                         logger.decodeStructures);
 
+    addHeading ("Measuring");
+    timeCallsToggle = addToggle ("Time Calls", "how long each call takes: on the pages, at return lines' end",
+                                 logger.timeCalls);
+    logSummaryToggle = addToggle ("Log Summary", "a line per call made, with its timing, when Tattlebox closes",
+                                  logger.logSummary);
+
     addHeading ("Where the lines go");
     logToDebugOutputToggle = addToggle ("Log to Debug Output", debugOutputName, logger.logToDebugOutput);
     logToFileToggle = addToggle ("Log to File", "a file beside the settings, started anew at 64 MB",
@@ -109,6 +115,8 @@ void TBOptionsPage::refresh()
     syncToggle (*logToDebugOutputToggle, logger.logToDebugOutput);
     syncToggle (*logToFileToggle, logger.logToFile);
     syncToggle (*rememberTargetToggle, logger.rememberTarget);
+    syncToggle (*timeCallsToggle, logger.timeCalls);
+    syncToggle (*logSummaryToggle, logger.logSummary);
 
     const auto place = logFile.getPlace();
     const auto text = place == juce::File() ? juce::String() : "File: " + place.getFullPathName();
@@ -129,6 +137,8 @@ void TBOptionsPage::buttonClicked (juce::Button* button)
     else if (button == decodeStructuresToggle.get())     logger.decodeStructures = on;
     else if (button == logToDebugOutputToggle.get())     logger.logToDebugOutput = on;
     else if (button == rememberTargetToggle.get())       logger.rememberTarget = on;
+    else if (button == timeCallsToggle.get())            logger.timeCalls = on;
+    else if (button == logSummaryToggle.get())           logger.logSummary = on;
     else if (button == logToFileToggle.get())
     {
         // Opened before the switch lets lines through; a file that cannot be

@@ -21,9 +21,10 @@ public:
     // follow options changed elsewhere, and the log file's place is shown.
     void refresh();
 
-    // What a line carries; where lines go; what is kept for next time.
+    // What a line carries; what is measured; where lines go; what is kept for next time.
     std::unique_ptr<juce::ToggleButton> logParametersToggle, logReturnParametersToggle, logTimeToggle,
                                         decodeStructuresToggle;
+    std::unique_ptr<juce::ToggleButton> timeCallsToggle, logSummaryToggle;
     std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 

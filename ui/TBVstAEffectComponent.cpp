@@ -1,7 +1,9 @@
 #include "TBVstAEffectComponent.h"
 
+#include "TBCallTiming.h"
+#include "TBPalette.h"
 #include "TBTextEditorStyle.h"
-#include "log/OpCodeCatalogue.h"
+#include "log/TBLogger.h"
 
 #include <charconv>
 #include <cinttypes>
@@ -10,6 +12,9 @@
 
 namespace
 {
+    // The load text starts right of the rows' column.
+    constexpr int loadX = TBVstOpCodeComponent::rowWidth + 12;
+
     struct FlagName
     {
         std::uint32_t bit;
@@ -99,6 +104,30 @@ void TBVstAEffectComponent::createRows()
     textEditor->setBounds (0, top + 5, getWidth(), juce::jmax (0, getHeight() - top - 10));
     tbStyleReadOnlyTextEditor (*textEditor);
     addAndMakeVisible (*textEditor);
+
+    loadLabel = std::make_unique<juce::Label> ("LoadLabel");
+    loadLabel->setBounds (loadX, 0, juce::jmax (0, getWidth() - loadX), top);
+    loadLabel->setJustificationType (juce::Justification::topLeft);
+    loadLabel->setFont (juce::Font (12.0f, juce::Font::plain));
+    loadLabel->setColour (juce::Label::textColourId, TBPalette::darkGrey);
+    loadLabel->setMinimumHorizontalScale (0.8f);
+    addChildComponent (*loadLabel);
+}
+
+void TBVstAEffectComponent::refreshLoads()
+{
+    const bool shown = tbLogger.timeCalls || callStatistics::sumLoad (functionProcessReplacing).isKnown()
+                    || callStatistics::sumLoad (functionProcess).isKnown()
+                    || callStatistics::sumLoad (functionProcessDoubleReplacing).isKnown();
+    loadLabel->setVisible (shown);
+
+    if (! shown)
+        return;
+
+    const auto text = TBCallTiming::describeLoads();
+
+    if (loadLabel->getText() != text)
+        loadLabel->setText (text, juce::dontSendNotification);
 }
 
 void TBVstAEffectComponent::refreshCounters()
@@ -108,6 +137,8 @@ void TBVstAEffectComponent::refreshCounters()
     // Without the editor, keep the old copy so that its first refresh fills it.
     if (textEditor == nullptr)
         return;
+
+    refreshLoads();
 
     // An unchanged record never touches the editor: text, selection and scroll stay.
     if (std::memcmp (&record, &shownEffect, sizeof (AEffect)) == 0)

@@ -1,6 +1,7 @@
-// TBVstAEffectComponent: the "AEffect" page. The six AEffect-function rows on
+// TBVstAEffectComponent: the "AEffect" page. The seven AEffect-function rows on
 // top and, below them, a read-only dump of the record the host holds, rebuilt
-// only when a byte of that record changes.
+// only when a byte of that record changes. While calls are timed, the real-time
+// load of the process functions stands beside the rows.
 #pragma once
 
 #include "TBVstOpCodeListComponent.h"
@@ -33,6 +34,7 @@ public:
     static juce::String describe (const AEffect& effect);
 
     juce::TextEditor* getTextEditor() const noexcept { return textEditor.get(); }
+    juce::Label* getLoadLabel() const noexcept       { return loadLabel.get(); }
     const AEffect& getShownEffect() const noexcept   { return shownEffect; }
 
 private:
@@ -40,6 +42,10 @@ private:
     AEffect shownEffect;
     // A child; deleted before the rows, as it was added after them.
     std::unique_ptr<juce::TextEditor> textEditor;
+    // Right of the rows; shown while calls are timed or loads were measured.
+    std::unique_ptr<juce::Label> loadLabel;
+
+    void refreshLoads();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBVstAEffectComponent)
 };

@@ -1,4 +1,5 @@
 #include "TBVstOpCodeComponent.h"
+#include "TBCallTiming.h"
 #include "TBPalette.h"
 
 #include "log/TBLogger.h"
@@ -13,6 +14,12 @@ namespace
     const juce::Colour& tickOutlineColour = TBPalette::tickOutline;
     const juce::Colour& activeTextColour = TBPalette::black;
     const juce::Colour& idleTextColour = TBPalette::middleGrey;
+    const juce::Colour& timingColour = TBPalette::darkBlue;
+
+    std::uint64_t averageOf (int group, int index)
+    {
+        return TBCallTiming::timingOf (group, index).averageNanoseconds();
+    }
 }
 
 TBVstOpCodeComponent::TBVstOpCodeComponent (int groupToShow, int indexToShow)
@@ -35,6 +42,14 @@ void TBVstOpCodeComponent::mouseDown (const juce::MouseEvent&)
 void TBVstOpCodeComponent::refreshCounter()
 {
     const auto count = TBLogger::getCallCount (group, index);
+    const auto average = averageOf (group, index);
+
+    // The average moves on its own only from or to none: timing switched on, counters reset.
+    if (average != shownAverage)
+    {
+        repaint (shownAverage == 0 || average == 0 ? getLocalBounds() : getTimingArea());
+        shownAverage = average;
+    }
 
     if (count == shownCount)
         return;
@@ -53,6 +68,7 @@ void TBVstOpCodeComponent::paint (juce::Graphics& g)
 {
     const auto count = TBLogger::getCallCount (group, index);
     shownCount = count;
+    shownAverage = averageOf (group, index);
 
     const auto width = getWidth();
     const auto height = getHeight();
@@ -71,9 +87,26 @@ void TBVstOpCodeComponent::paint (juce::Graphics& g)
 
     g.setColour (count != 0 ? activeTextColour : idleTextColour);
     g.setFont (juce::Font (15.0f, juce::Font::plain));
-    g.drawText (TBLogger::getOpCodeName (group, index), 14, 0, 280, 16, juce::Justification::centredLeft, true);
+    // With a duration to show, the name keeps clear of it.
+    const auto nameWidth = shownAverage != 0 ? getTimingArea().getX() - 16 : 280;
+    g.drawText (TBLogger::getOpCodeName (group, index), 14, 0, nameWidth, 16, juce::Justification::centredLeft, true);
+
+    if (shownAverage != 0)
+    {
+        g.setColour (timingColour);
+        g.setFont (juce::Font (12.0f, juce::Font::plain));
+        g.drawFittedText (TBCallTiming::formatDuration (shownAverage), getTimingArea(),
+                          juce::Justification::centredRight, 1);
+        g.setColour (count != 0 ? activeTextColour : idleTextColour);
+        g.setFont (juce::Font (15.0f, juce::Font::plain));
+    }
 
     // Counts past 2^31 read as negative: no digits then.
     if (count > 0)
         g.drawFittedText (juce::String (count), 222, 0, 56, 16, juce::Justification::centredRight, 1);
+}
+
+juce::String TBVstOpCodeComponent::getTooltip()
+{
+    return TBCallTiming::describeEntry (group, index);
 }

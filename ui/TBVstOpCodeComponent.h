@@ -1,10 +1,13 @@
 // TBVstOpCodeComponent: one row of an opcode page. Shows the entry's tick
 // square, name and live call counter; a press switches the entry's logging.
+// Once calls of the entry were timed, the row shows their average duration
+// before the counter, and its tooltip every figure.
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-class TBVstOpCodeComponent : public juce::Component
+class TBVstOpCodeComponent : public juce::Component,
+                             public juce::TooltipClient
 {
 public:
     static constexpr int rowWidth = 280;
@@ -23,17 +26,25 @@ public:
     // counter changed and nothing else.
     void refreshCounter();
 
+    // [message] Empty until a call of the entry was timed.
+    juce::String getTooltip() override;
+
     int getGroup() const noexcept      { return group; }
     int getIndex() const noexcept      { return index; }
     int getShownCount() const noexcept { return shownCount; }
+    // The average the row last painted; 0 while none was timed.
+    std::uint64_t getShownAverage() const noexcept { return shownAverage; }
 
     // Where the digits go; a count change within non-zero values repaints only this.
     static juce::Rectangle<int> getCounterRefreshArea() noexcept { return { 222, 0, 58, rowHeight }; }
+    // Where the average duration goes, left of the digits.
+    static juce::Rectangle<int> getTimingArea() noexcept { return { 160, 0, 60, rowHeight }; }
 
 private:
     const int group;
     const int index;
     int shownCount = 0;
+    std::uint64_t shownAverage = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBVstOpCodeComponent)
 };

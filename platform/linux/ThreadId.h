@@ -18,3 +18,7 @@ inline std::uint32_t currentThreadId() noexcept
 
     return cached;
 }
+
+// Kernel thread ids count up by one: consecutive threads land in different
+// shards of the call statistics.
+constexpr std::uint32_t threadIdStep = 1;

@@ -6,3 +6,6 @@
 // block: cheap enough for every call. Out of line, so that the system's
 // headers stay out of ours.
 std::uint32_t currentThreadId() noexcept;
+
+// Windows thread ids are multiples of four.
+constexpr std::uint32_t threadIdStep = 4;

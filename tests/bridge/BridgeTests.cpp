@@ -275,10 +275,14 @@ TEST (TattleboxBridge, NoMemoryErrorOrLeakUnderValgrind)
 // The host gets through Tattlebox exactly what it gets from the target itself.
 class Transparency : public ::testing::TestWithParam<std::string> {};
 
+// A parameter is a plug-in, then tbhost's own switches after a blank.
 TEST_P (Transparency, SameAudioAndSummary)
 {
     REQUIRE_HOST_TOOLS();
-    const fs::path target = GetParam().front() == '/' ? fs::path (GetParam()) : testPlugins / GetParam();
+    const auto blank = GetParam().find (' ');
+    const auto name = GetParam().substr (0, blank);
+    const auto switches = blank == std::string::npos ? std::string() : GetParam().substr (blank);
+    const fs::path target = name.front() == '/' ? fs::path (name) : testPlugins / name;
 
     if (! fs::exists (target))
         GTEST_SKIP() << target << " not installed";
@@ -288,9 +292,9 @@ TEST_P (Transparency, SameAudioAndSummary)
 
     Sandbox box;
     box.answer ({ target.string() });
-    const auto direct = box.run (shellQuoted (tbhost) + " --blocks 8 --dump-audio direct.raw " + shellQuoted (target));
+    const auto direct = box.run (shellQuoted (tbhost) + switches + " --blocks 8 --dump-audio direct.raw " + shellQuoted (target));
     ASSERT_EQ (direct.status, 0) << describe (direct);
-    const auto bridged = box.run (shellQuoted (tbhost) + " --blocks 8 --dump-audio bridged.raw " + shellQuoted (box.plugin));
+    const auto bridged = box.run (shellQuoted (tbhost) + switches + " --blocks 8 --dump-audio bridged.raw " + shellQuoted (box.plugin));
     ASSERT_EQ (bridged.status, 0) << describe (bridged);
 
     EXPECT_EQ (direct.out, bridged.out);
@@ -301,6 +305,7 @@ TEST_P (Transparency, SameAudioAndSummary)
 
 INSTANTIATE_TEST_SUITE_P (Targets, Transparency,
                           ::testing::Values ("tp_basic.so", "tp_no_replacing.so", "tp_thread_callback.so",
+                                             "tp_double.so --double",
                                              "/usr/lib/vst/3BandEQ-vst.so", "/usr/lib/vst/MVerb-vst.so",
                                              "/usr/lib/vst/lsp-plugins/comp-delay-stereo.so"),
                           [] (const auto& info) { return "Target" + std::to_string (info.index); });

@@ -85,7 +85,7 @@ TEST_F (ContentTest, OpensOnTheAEffectPageAndCreatesOtherRowsOnFirstSelection)
     auto* aeffectPage = dynamic_cast<TBVstAEffectComponent*> (content->getPage (0));
     ASSERT_NE (aeffectPage, nullptr);
     EXPECT_EQ (aeffectPage->getParentComponent(), content.get());
-    EXPECT_EQ (aeffectPage->getNumRows(), 6);
+    EXPECT_EQ (aeffectPage->getNumRows(), 7);
     EXPECT_NE (aeffectPage->getTextEditor(), nullptr);
     EXPECT_FALSE (opCodePage (*content, 1)->areRowsCreated());
     EXPECT_FALSE (opCodePage (*content, 2)->areRowsCreated());

@@ -37,7 +37,7 @@ namespace
 
 TEST (Catalogue, GroupsAndNames)
 {
-    EXPECT_EQ (TBLogger::getNumOpCodes (groupAEffectFunctions), 6);
+    EXPECT_EQ (TBLogger::getNumOpCodes (groupAEffectFunctions), 7);
     EXPECT_EQ (TBLogger::getNumOpCodes (groupDispatcher), 77);
     EXPECT_EQ (TBLogger::getNumOpCodes (groupAudioMaster), 50);
     EXPECT_EQ (TBLogger::getNumOpCodes (-1), 0);
@@ -48,6 +48,7 @@ TEST (Catalogue, GroupsAndNames)
     EXPECT_STREQ (opCodeGroups[2].name, "vstAudioMasterOpCodes");
 
     EXPECT_EQ (TBLogger::getOpCodeName (0, 3), "processReplacing");
+    EXPECT_EQ (TBLogger::getOpCodeName (0, 6), "processDoubleReplacing");
     EXPECT_EQ (TBLogger::getOpCodeName (1, 5), "GetProgramName");
     EXPECT_EQ (TBLogger::getOpCodeName (2, 5), "ThereIsNoSuchOpCode");
     EXPECT_EQ (TBLogger::getOpCodeName (3, 0), "unknown");
@@ -118,7 +119,7 @@ TEST (Catalogue, RowsThatShapeLines)
     EXPECT_EQ (outputs, (std::vector<int> { 5, 6, 7, 8, 13, 29, 45, 46, 47, 48, 70, 132, 133 }));
 }
 
-TEST (Catalogue, InitialiseEnablesAndZeroesAll133Entries)
+TEST (Catalogue, InitialiseEnablesAndZeroesAll134Entries)
 {
     TBLogger::setAllOpCodesEnabled (false);
     dispatcherStates[3].callCount = 7;
@@ -133,7 +134,7 @@ TEST (Catalogue, InitialiseEnablesAndZeroesAll133Entries)
         EXPECT_TRUE (TBLogger::isOpCodeEnabled (g, i));
         EXPECT_EQ (TBLogger::getCallCount (g, i), 0);
     });
-    EXPECT_EQ (entries, 133);
+    EXPECT_EQ (entries, 134);
     juce::Logger::setCurrentLogger (nullptr);
 }
 
@@ -149,19 +150,19 @@ TEST (Catalogue, FlagOperations)
     EXPECT_EQ (countEnabled(), 2);
     EXPECT_TRUE (TBLogger::isOpCodeEnabled (groupDispatcher, 8));
     TBLogger::toggleAllOpCodesEnabled();
-    EXPECT_EQ (countEnabled(), 131);
+    EXPECT_EQ (countEnabled(), 132);
     EXPECT_FALSE (TBLogger::isOpCodeEnabled (groupAEffectFunctions, 5));
 
     TBLogger::setAllOpCodesEnabled (false);
     EXPECT_EQ (countEnabled(), 0);
     TBLogger::setAllOpCodesEnabled (true);
-    EXPECT_EQ (countEnabled(), 133);
+    EXPECT_EQ (countEnabled(), 134);
 
     aEffectFunctionStates[2].callCount = 5;
     audioMasterStates[49].callCount = 5;
     TBLogger::setOpCodeEnabled (false, groupAudioMaster, 49);
     TBLogger::resetAllCallCounts();
-    EXPECT_EQ (countEnabled(), 132);
+    EXPECT_EQ (countEnabled(), 133);
     forEachEntry ([] (int g, int i) { EXPECT_EQ (TBLogger::getCallCount (g, i), 0); });
 
     // Non-positive counts touch nothing.

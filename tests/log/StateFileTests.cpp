@@ -19,8 +19,8 @@ using testsupport::flagsAndOptions;
 
 std::vector<bool> defaults()
 {
-    std::vector<bool> all (6 + 77 + 50, true);
-    all.insert (all.end(), { true, true, false, false, true, false, false });
+    std::vector<bool> all (7 + 77 + 50, true);
+    all.insert (all.end(), { true, true, false, false, true, false, false, false, false });
     return all;
 }
 
@@ -103,6 +103,8 @@ TEST_F (StateFileTest, RoundTripRestoresEveryFlagOptionAndFolder)
         tbLogger.logToDebugOutput = inverted;
         tbLogger.logToFile = ! inverted;
         tbLogger.decodeStructures = inverted;
+        tbLogger.timeCalls = ! inverted;
+        tbLogger.logSummary = inverted;
         const auto written = flagsAndOptions();
 
         ASSERT_TRUE (writeStateFile (pluginFile, awkwardFolder));
@@ -115,6 +117,33 @@ TEST_F (StateFileTest, RoundTripRestoresEveryFlagOptionAndFolder)
         EXPECT_EQ (flagsAndOptions(), written);
         EXPECT_EQ (lastDirectory.getFullPathName(), awkwardFolder.getFullPathName());
     }
+}
+
+// A file of an earlier version: six AEffect functions, none of the later options.
+TEST_F (StateFileTest, AnOlderFileLeavesTheNewEntryAndOptionsAsInitialised)
+{
+    String sixOff;
+
+    for (int index = 0; index < 6; ++index)
+        sixOff << "<opCode index=\"" << index << "\" name=\"" << TBLogger::getOpCodeName (0, index) << "\" enabled=\"0\"/>";
+
+    read (document ("<LastDir>/srv/old</LastDir><Logger><vstAEffectFunctions>" + sixOff + "</vstAEffectFunctions>"
+                    "<Parameters logParameters=\"0\" logReturnParameters=\"1\" logTime=\"1\"/></Logger>"));
+
+    for (int index = 0; index < 6; ++index)
+        EXPECT_FALSE (TBLogger::isOpCodeEnabled (groupAEffectFunctions, index)) << index;
+
+    EXPECT_TRUE (TBLogger::isOpCodeEnabled (groupAEffectFunctions, functionProcessDoubleReplacing));
+    EXPECT_FALSE (tbLogger.logParameters);
+    EXPECT_TRUE (tbLogger.logTime);
+    EXPECT_FALSE (tbLogger.timeCalls);
+    EXPECT_FALSE (tbLogger.logSummary);
+
+    // Written back, it gains the seventh entry and the new attributes.
+    ASSERT_TRUE (writeStateFile (pluginFile, lastDirectory));
+    const auto text = getStateFile (pluginFile).loadFileAsString();
+    EXPECT_TRUE (text.contains ("<opCode index=\"6\" name=\"processDoubleReplacing\" enabled=\"1\"/>")) << text;
+    EXPECT_TRUE (text.contains ("timeCalls=\"0\"") && text.contains ("logSummary=\"0\"")) << text;
 }
 
 TEST_F (StateFileTest, WritingReplacesTheFileInsteadOfOverwritingIt)
@@ -177,9 +206,10 @@ TEST_F (StateFileTest, WrittenDocumentHasTheExpectedShape)
     for (int i = 0; i < parameters->getNumAttributes(); ++i)
         attributes.add (parameters->getAttributeName (i) + "=" + parameters->getAttributeValue (i));
 
-    // The specified three first, in their order; then the later options.
+    // The first three as they always stood, then the later options.
     EXPECT_EQ (attributes.joinIntoString (" "),
-               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0 logToDebugOutput=1 logToFile=0 decodeStructures=0");
+               "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0 logToDebugOutput=1 logToFile=0 decodeStructures=0 "
+              "timeCalls=0 logSummary=0");
 }
 
 TEST_F (StateFileTest, RememberedTargetRoundTripsOnlyWhileTheOptionIsOn)

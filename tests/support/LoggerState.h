@@ -25,6 +25,8 @@ inline std::vector<bool> flagsAndOptions()
     all.push_back (tbLogger.logToDebugOutput);
     all.push_back (tbLogger.logToFile);
     all.push_back (tbLogger.decodeStructures);
+    all.push_back (tbLogger.timeCalls);
+    all.push_back (tbLogger.logSummary);
     return all;
 }
 

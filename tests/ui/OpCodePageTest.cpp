@@ -94,8 +94,8 @@ TEST (OpCodeListPage, ColumnsOf39RowsFromHeight624To639And40At640)
 TEST (OpCodeListPage, PageLowerThanARowPutsEveryRowInAColumnOfItsOwn)
 {
     auto page = pageWithRows (groupAEffectFunctions, 15);
-    ASSERT_EQ (page->getNumRows(), 6);
-    for (int i = 0; i < 6; ++i)
+    ASSERT_EQ (page->getNumRows(), 7);
+    for (int i = 0; i < 7; ++i)
         EXPECT_EQ (page->getRow (i)->getPosition(), juce::Point<int> (282 * (i + 1), 0));
 }
 

@@ -102,6 +102,15 @@ void HostSession::runCycle()
     print ("outputs", juce::String (instance->getTotalNumOutputChannels()));
 
     instance->setPlayHead (&transport);
+
+    // Asked for and offered: JUCE then calls processDoubleReplacing.
+    const bool doublePrecision = options.doublePrecision && instance->supportsDoublePrecisionProcessing();
+    instance->setProcessingPrecision (doublePrecision ? juce::AudioProcessor::doublePrecision
+                                                      : juce::AudioProcessor::singlePrecision);
+
+    if (options.doublePrecision)
+        print ("precision", doublePrecision ? "double" : "single");
+
     instance->prepareToPlay (options.sampleRate, options.blockSize);
     print ("latency", juce::String (instance->getLatencySamples()));
 
@@ -128,11 +137,20 @@ void HostSession::runCycle()
 
 void HostSession::processBlocks()
 {
+    if (instance->isUsingDoublePrecision())
+        processBlocksIn<double>();
+    else
+        processBlocksIn<float>();
+}
+
+template <typename Sample>
+void HostSession::processBlocksIn()
+{
     const int inputs = instance->getTotalNumInputChannels();
     const int outputs = instance->getTotalNumOutputChannels();
     const int blockSize = options.blockSize;
 
-    juce::AudioBuffer<float> buffer (juce::jmax (1, inputs, outputs), blockSize);
+    juce::AudioBuffer<Sample> buffer (juce::jmax (1, inputs, outputs), blockSize);
     juce::MidiBuffer midi;
     std::vector<TestSignal> signals;
 
@@ -150,7 +168,7 @@ void HostSession::processBlocks()
             auto* data = buffer.getWritePointer (c);
 
             for (int i = 0; i < blockSize; ++i)
-                data[i] = signals[(std::size_t) c].next (options.sampleRate);
+                data[i] = (Sample) signals[(std::size_t) c].next (options.sampleRate);
         }
 
         fillMidi (midi, block);
@@ -165,7 +183,7 @@ void HostSession::processBlocks()
                 nonFinite += std::isfinite (data[i]) ? 0 : 1;
 
             if (dump != nullptr)
-                dump->write (data, sizeof (float) * (std::size_t) blockSize);
+                dump->write (data, sizeof (Sample) * (std::size_t) blockSize);
         }
     }
 

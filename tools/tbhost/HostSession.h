@@ -42,6 +42,8 @@ private:
     void runCycle();
     bool loadPlugin();
     void processBlocks();
+    template <typename Sample>
+    void processBlocksIn();
     void fillMidi (juce::MidiBuffer& midi, int block) const;
     void parameterPass();
     void listPrograms();

@@ -6,7 +6,7 @@ namespace tbhost
 
 const char* const usageText =
     "usage: tbhost [--sample-rate N] [--block-size N] [--blocks N] [--cycles N]\n"
-    "              [--dump-audio FILE] [--editor MS] [--no-params] PLUGIN.so\n";
+    "              [--dump-audio FILE] [--editor MS] [--no-params] [--double] PLUGIN.so\n";
 
 std::optional<Options> parseOptions (const juce::StringArray& args, juce::String& error)
 {
@@ -20,10 +20,13 @@ std::optional<Options> parseOptions (const juce::StringArray& args, juce::String
 
     const auto isFlag = [&] (const std::string& name)
     {
-        if (name != "--no-params")
+        if (name == "--no-params")
+            options.parameterPass = false;
+        else if (name == "--double")
+            options.doublePrecision = true;
+        else
             return false;
 
-        options.parameterPass = false;
         return true;
     };
 

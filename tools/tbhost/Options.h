@@ -16,6 +16,7 @@ struct Options
     int cycles = 1;
     int editorMilliseconds = -1; // below zero: the editor is not opened
     bool parameterPass = true;
+    bool doublePrecision = false; // where the plug-in offers it
     juce::File dumpFile;         // none when it is the default File
     juce::File plugin;
 };

@@ -32,6 +32,9 @@ TestEffect::TestEffect (AudioMasterCallback hostCallback, EffectSettings s)
     effect.setParameter = setParameterEntry;
     effect.getParameter = getParameterEntry;
     effect.processReplacing = processReplacingEntry;
+
+    if ((settings.flags & effFlagsCanDoubleReplacing) != 0)
+        effect.processDoubleReplacing = processDoubleReplacingEntry;
     effect.numPrograms = (std::int32_t) programs.size();
     effect.numParams = (std::int32_t) values.size();
     effect.numInputs = settings.numInputs;
@@ -85,19 +88,20 @@ float TestEffect::gainFor (int channel) const noexcept
     return gain;
 }
 
-void TestEffect::render (float** inputs, float** outputs, std::int32_t frames, bool accumulate) const noexcept
+template <typename Sample>
+void TestEffect::render (Sample** inputs, Sample** outputs, std::int32_t frames, bool accumulate) const noexcept
 {
     for (int c = 0; c < effect.numOutputs && c < settings.numOutputs; ++c)
     {
-        const float gain = gainFor (c);
+        const auto gain = (Sample) gainFor (c);
         // Only the channels of the original layout are read: a host may not
         // have noticed a later change of numInputs.
-        const float* in = settings.numInputs > 0 ? inputs[c % settings.numInputs] : nullptr;
-        float* out = outputs[c];
+        const Sample* in = settings.numInputs > 0 ? inputs[c % settings.numInputs] : nullptr;
+        Sample* out = outputs[c];
 
         for (std::int32_t i = 0; i < frames; ++i)
         {
-            const float sample = in != nullptr ? in[i] * gain : 0.0f;
+            const Sample sample = in != nullptr ? in[i] * gain : (Sample) 0;
             out[i] = accumulate ? out[i] + sample : sample;
         }
     }
@@ -220,13 +224,25 @@ VstIntPtr TestEffect::dispatcherEntry (AEffect* e, std::int32_t opcode, std::int
 // Audio thread: accumulates into the outputs, as the old process call does.
 void TestEffect::processEntry (AEffect* e, float** inputs, float** outputs, std::int32_t frames)
 {
-    from (e, entryProcess)->render (inputs, outputs, frames, true);
+    auto* self = from (e, entryProcess);
+    self->onBlock();
+    self->render (inputs, outputs, frames, true);
 }
 
 // Audio thread.
 void TestEffect::processReplacingEntry (AEffect* e, float** inputs, float** outputs, std::int32_t frames)
 {
-    from (e, entryProcessReplacing)->render (inputs, outputs, frames, false);
+    auto* self = from (e, entryProcessReplacing);
+    self->onBlock();
+    self->render (inputs, outputs, frames, false);
+}
+
+// Audio thread, for hosts that process in double precision.
+void TestEffect::processDoubleReplacingEntry (AEffect* e, double** inputs, double** outputs, std::int32_t frames)
+{
+    auto* self = from (e, entryProcessDoubleReplacing);
+    self->onBlock();
+    self->render (inputs, outputs, frames, false);
 }
 
 // Any thread.

@@ -33,7 +33,7 @@ enum AudioMasterOpcode : std::int32_t
 };
 
 // effVendorSpecific with this index and value f (0 dispatcher, 2 process,
-// 3 processReplacing, 4 setParameter, 5 getParameter) answers the effect
+// 3 processReplacing, 4 setParameter, 5 getParameter, 6 processDoubleReplacing) answers the effect
 // pointer that function last received, so a host can check what reaches us.
 constexpr std::int32_t lastEffectQuery = 0x74705074; // 'tpPt'
 
@@ -41,7 +41,8 @@ enum EffectFlags : std::int32_t
 {
     effFlagsHasEditor = 1 << 0,
     effFlagsCanReplacing = 1 << 4,
-    effFlagsProgramChunks = 1 << 5
+    effFlagsProgramChunks = 1 << 5,
+    effFlagsCanDoubleReplacing = 1 << 12
 };
 
 struct ParameterInfo
@@ -86,6 +87,8 @@ protected:
     virtual VstIntPtr dispatch (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt);
     virtual void onClose() {}
     virtual void onMainsChanged (bool /*on*/) {}
+    // Audio thread, before each block of either precision is rendered.
+    virtual void onBlock() {}
 
     VstIntPtr callHost (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt);
     float gainFor (int channel) const noexcept;
@@ -95,7 +98,8 @@ protected:
     AEffect effect {};
 
 private:
-    enum Entry { entryDispatcher = 0, entryProcess = 2, entryProcessReplacing = 3, entrySetParameter = 4, entryGetParameter = 5 };
+    enum Entry { entryDispatcher = 0, entryProcess = 2, entryProcessReplacing = 3, entrySetParameter = 4,
+                 entryGetParameter = 5, entryProcessDoubleReplacing = 6 };
 
     static TestEffect* from (AEffect* e, Entry entry) noexcept;
     static VstIntPtr dispatcherEntry (AEffect*, std::int32_t, std::int32_t, VstIntPtr, void*, float);
@@ -103,8 +107,10 @@ private:
     static void processReplacingEntry (AEffect*, float**, float**, std::int32_t);
     static void setParameterEntry (AEffect*, std::int32_t, float);
     static float getParameterEntry (AEffect*, std::int32_t);
+    static void processDoubleReplacingEntry (AEffect*, double**, double**, std::int32_t);
 
-    void render (float** inputs, float** outputs, std::int32_t frames, bool accumulate) const noexcept;
+    template <typename Sample>
+    void render (Sample** inputs, Sample** outputs, std::int32_t frames, bool accumulate) const noexcept;
     float quantise (int index, float value) const noexcept;
     bool validParameter (std::int32_t index) const noexcept;
     void selectProgram (int index);
@@ -115,7 +121,7 @@ private:
     std::vector<Program> programs;
     int currentProgram = 0;
     std::vector<char> chunk;
-    std::array<std::atomic<AEffect*>, 6> lastEffect {};
+    std::array<std::atomic<AEffect*>, 7> lastEffect {};
 };
 
 } // namespace tp

@@ -1,0 +1,28 @@
+// The well-behaved plug-in that also processes in double precision: the
+// basic one's settings with processDoubleReplacing and its flag.
+#include "TestEffect.h"
+
+namespace
+{
+tp::EffectSettings doubleSettings()
+{
+    tp::EffectSettings s;
+    s.name = "tp_double";
+    s.parameters = { { "Gain", "dB", 0.5f, 0 }, { "Balance", "%", 0.5f, 0 } };
+    s.flags = tp::effFlagsCanReplacing | tp::effFlagsCanDoubleReplacing;
+    s.uniqueId = 0x74704462; // 'tpDb'
+    return s;
+}
+
+AEffect* createDouble (AudioMasterCallback host)
+{
+    return (new tp::TestEffect (host, doubleSettings()))->getRecord();
+}
+} // namespace
+
+TP_EXPORT_ENTRY (tpMain, "main");
+TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
+
+// Host thread that loads the plug-in.
+AEffect* tpMain (AudioMasterCallback host) { return createDouble (host); }
+AEffect* tpVstPluginMain (AudioMasterCallback host) { return createDouble (host); }
