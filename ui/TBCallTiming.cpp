@@ -35,7 +35,9 @@ namespace TBCallTiming
 
     juce::String formatLoad (double load)
     {
-        return juce::String (load * 100.0, 1) + "%";
+        // Light loads keep a second digit: 0.04% rather than 0.0%.
+        const auto percent = load * 100.0;
+        return juce::String (percent, percent < 1.0 ? 2 : 1) + "%";
     }
 
     callStatistics::EntryTiming timingOf (int group, int index)

@@ -38,9 +38,9 @@ TBOptionsPage::TBOptionsPage()
                                         logger.decodeStructures);
 
     addHeading ("Measuring");
-    timeCallsToggle = addToggle ("Time Calls", "how long each call takes: on the pages, at return lines' end",
+    timeCallsToggle = addToggle ("Time Calls", "each call's duration, on pages and return lines",
                                  logger.timeCalls);
-    logSummaryToggle = addToggle ("Log Summary", "a line per call made, with its timing, when Tattlebox closes",
+    logSummaryToggle = addToggle ("Log Summary", "a line per entry called, with timings, at Close",
                                   logger.logSummary);
 
     addHeading ("Where the lines go");

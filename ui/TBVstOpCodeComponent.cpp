@@ -44,10 +44,10 @@ void TBVstOpCodeComponent::refreshCounter()
     const auto count = TBLogger::getCallCount (group, index);
     const auto average = averageOf (group, index);
 
-    // The average moves on its own only from or to none: timing switched on, counters reset.
+    // The whole row: the name's room depends on the width of the duration's digits.
     if (average != shownAverage)
     {
-        repaint (shownAverage == 0 || average == 0 ? getLocalBounds() : getTimingArea());
+        repaint();
         shownAverage = average;
     }
 
@@ -87,16 +87,18 @@ void TBVstOpCodeComponent::paint (juce::Graphics& g)
 
     g.setColour (count != 0 ? activeTextColour : idleTextColour);
     g.setFont (juce::Font (15.0f, juce::Font::plain));
-    // With a duration to show, the name keeps clear of it.
-    const auto nameWidth = shownAverage != 0 ? getTimingArea().getX() - 16 : 280;
+    // With a duration to show, the name keeps clear of its digits, no more.
+    const juce::Font timingFont (12.0f, juce::Font::plain);
+    const auto timingText = shownAverage != 0 ? TBCallTiming::formatDuration (shownAverage) : juce::String();
+    const auto timingArea = getTimingArea();
+    const auto nameWidth = shownAverage != 0 ? timingArea.getRight() - timingFont.getStringWidth (timingText) - 6 - 14 : 280;
     g.drawText (TBLogger::getOpCodeName (group, index), 14, 0, nameWidth, 16, juce::Justification::centredLeft, true);
 
     if (shownAverage != 0)
     {
         g.setColour (timingColour);
-        g.setFont (juce::Font (12.0f, juce::Font::plain));
-        g.drawFittedText (TBCallTiming::formatDuration (shownAverage), getTimingArea(),
-                          juce::Justification::centredRight, 1);
+        g.setFont (timingFont);
+        g.drawFittedText (timingText, timingArea, juce::Justification::centredRight, 1);
         g.setColour (count != 0 ? activeTextColour : idleTextColour);
         g.setFont (juce::Font (15.0f, juce::Font::plain));
     }
@@ -104,9 +106,4 @@ void TBVstOpCodeComponent::paint (juce::Graphics& g)
     // Counts past 2^31 read as negative: no digits then.
     if (count > 0)
         g.drawFittedText (juce::String (count), 222, 0, 56, 16, juce::Justification::centredRight, 1);
-}
-
-juce::String TBVstOpCodeComponent::getTooltip()
-{
-    return TBCallTiming::describeEntry (group, index);
 }

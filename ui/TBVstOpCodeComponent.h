@@ -1,13 +1,12 @@
 // TBVstOpCodeComponent: one row of an opcode page. Shows the entry's tick
 // square, name and live call counter; a press switches the entry's logging.
 // Once calls of the entry were timed, the row shows their average duration
-// before the counter, and its tooltip every figure.
+// before the counter (the page gives every figure of the row pointed at).
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-class TBVstOpCodeComponent : public juce::Component,
-                             public juce::TooltipClient
+class TBVstOpCodeComponent : public juce::Component
 {
 public:
     static constexpr int rowWidth = 280;
@@ -25,9 +24,6 @@ public:
     // [message] Every timer tick of the page in front: repaints what the
     // counter changed and nothing else.
     void refreshCounter();
-
-    // [message] Empty until a call of the entry was timed.
-    juce::String getTooltip() override;
 
     int getGroup() const noexcept      { return group; }
     int getIndex() const noexcept      { return index; }

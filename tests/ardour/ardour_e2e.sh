@@ -4,7 +4,7 @@
 # from /usr/lib/vst. Checks are made on Tattlebox's call log (the host's
 # stderr), on Ardour's own results and on the audio Ardour meters.
 #
-#   ardour_e2e.sh BUILD_DIR session|copies|scanner-nodisplay
+#   ardour_e2e.sh BUILD_DIR session|copies|timing|scanner-nodisplay
 #
 # Exits 77 (CTest's SKIP_RETURN_CODE) where Ardour or a target is missing.
 # Each run works in a fresh folder, kept and printed when a check fails.
@@ -220,6 +220,66 @@ test_copies() {
     grep '^E2E peak' "$log" | sed 's/^E2E /info: /'
 }
 
+# Time Calls and Log Summary in a rolling session: return lines carry their
+# durations, the window shows the loads (pictures in BUILD/screens), and the
+# summary at Close holds every process call with its load.
+test_timing() {
+    need_display
+    copy_plugin Tattlebox.so
+    remember_target "$work/vst/Tattlebox.xml" "$eq"
+    sed -i 's/rememberTarget="1"/rememberTarget="1" timeCalls="1" logSummary="1"/' "$work/vst/Tattlebox.xml"
+    scan "$work/vst/Tattlebox.so" "$work/scan.log"
+
+    local screens=$build/screens
+    mkdir -p "$screens"
+    rm -f "$screens"/ardour-timing-*.png
+    # The window of the session's instance (the scan's has gone by then): the
+    # AEffect page, the note on its processReplacing row, the dispatcher page.
+    (
+        for _ in $(seq 400); do
+            id=$(xdotool search --onlyvisible --name '^Tattlebox - 3BandEQ-vst.so$' 2>/dev/null | head -n 1)
+            [ -n "$id" ] && grep -q '^E2E rolling' "$work/session.log" 2>/dev/null && break
+            sleep 0.05
+        done
+        [ -n "$id" ] || exit 0
+        sleep 1.5
+        xdotool windowraise "$id" 2>/dev/null
+        import -window "$id" "$screens/ardour-timing-aeffect.png" 2>/dev/null
+        xdotool mousemove --window "$id" 300 $((35 + 3 * 16 + 8)) 2>/dev/null
+        sleep 1.3
+        import -window "$id" "$screens/ardour-timing-note.png" 2>/dev/null
+        xdotool mousemove --window "$id" 103 101 click 1 2>/dev/null
+        sleep 0.6
+        import -window "$id" "$screens/ardour-timing-dispatcher.png" 2>/dev/null
+    ) &
+    local shooter=$!
+
+    local log=$work/session.log status
+    run_lua "$log" timing.lua "$work/session" "3 Band EQ" 4
+    status=$?
+    wait "$shooter" 2>/dev/null
+    expect "ardour7-lua exits with 0 (status $status)" equals $status 0
+    expect "the script ran to its end" grep -q '^E2E closed' "$log"
+
+    local returns timed
+    returns=$(count "$log" 3BandEQ-vst.so 'eff[A-Za-z]+ returned ')
+    timed=$(count "$log" 3BandEQ-vst.so 'eff[A-Za-z]+ returned .*\(?[0-9]+\.[0-9] us\)$')
+    expect "every return line ends with its duration ($timed of $returns)" equals "$timed" "$returns"
+    expect "return lines were written ($returns)" test "$returns" -gt 5
+
+    local calls summary
+    calls=$(count "$log" 3BandEQ-vst.so 'processReplacing\(')
+    summary=$(grep -E "$(line_re 3BandEQ-vst.so "Summary: processReplacing $calls calls, total [0-9.]+ us, max [0-9.]+ us, average [0-9.]+ us, load average [0-9.]+%, max [0-9.]+%, [0-9]+ of $calls blocks over budget\$")" "$log")
+    expect "the summary counts every processReplacing call ($calls) with its load" test -n "$summary"
+    echo "info: ${summary#*Summary: }"
+    expect "the summary follows Close" test "$(between "$log" "effClose" "Unloaded $eq" | grep -c 'Summary: ')" -gt 3
+    expect "the state file keeps Time Calls" grep -q 'timeCalls="1"' "$work/vst/Tattlebox.xml"
+    expect "the state file keeps Log Summary" grep -q 'logSummary="1"' "$work/vst/Tattlebox.xml"
+    for shot in aeffect note dispatcher; do
+        expect "picture $screens/ardour-timing-$shot.png" test -s "$screens/ardour-timing-$shot.png"
+    done
+}
+
 # The scanner with no X display at all: Tattlebox still hosts the target,
 # and Ardour records it.
 test_scanner_nodisplay() {
@@ -244,6 +304,7 @@ test_scanner_nodisplay() {
 case $test in
     session) test_session ;;
     copies) test_copies ;;
+    timing) test_timing ;;
     scanner-nodisplay) test_scanner_nodisplay ;;
     *) echo "unknown sub-command: $test"; exit 2 ;;
 esac

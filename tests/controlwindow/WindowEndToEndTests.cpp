@@ -266,6 +266,21 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     std::system (("import -window " + window + " " + (buildDir / "screens" / "options-page.png").string()).c_str());
     EXPECT_TRUE (fs::exists (buildDir / "screens" / "log-page.png"));
 
+    // Time Calls, on the Options page: the AEffect page then shows durations,
+    // and a note with every figure over the row pointed at.
+    const int timeCallsY = pageY + 188 + 12;
+    click (window, pageX + 50, timeCallsY);
+    click (window, 3 + 100, tabY (0));
+    std::system (("xdotool mousemove --window " + window + " 700 600").c_str());
+    ASSERT_TRUE (host.send ("process 20"));
+    pause (300);
+    const auto noteArea = [&] { return pixels (window, pageX + 40, pageY + 4 * rowHeight + 4, 200, 40); };
+    const auto withoutNote = noteArea();
+    std::system (("xdotool mousemove --window " + window + " " + std::to_string (pageX + 100) + " "
+                  + std::to_string (pageY + processReplacingRow * rowHeight + 8)).c_str());
+    EXPECT_TRUE (waitUntil ([&] { return noteArea() != withoutNote; }, 3000)) << "no timing note";
+    std::system (("import -window " + window + " " + (buildDir / "screens" / "timing-note.png").string()).c_str());
+
     // Close takes the window away, and nothing of it runs on afterwards.
     ASSERT_TRUE (host.send ("close"));
     EXPECT_TRUE (waitUntil ([&] { return output ("xdotool search --name '^Tattlebox - tp_basic.so$'").empty(); }, 3000));

@@ -178,6 +178,8 @@ TEST_F (ContentTest, CommandsChangeFlagsCountersAndOptions)
         { options.decodeStructuresToggle.get(), &tbLogger.decodeStructures },
         { options.logToDebugOutputToggle.get(), &tbLogger.logToDebugOutput },
         { options.rememberTargetToggle.get(), &tbLogger.rememberTarget },
+        { options.timeCallsToggle.get(), &tbLogger.timeCalls },
+        { options.logSummaryToggle.get(), &tbLogger.logSummary },
     };
 
     for (auto [toggle, option] : switches)
@@ -195,7 +197,7 @@ TEST_F (ContentTest, OptionsPageShowsEverySwitchWithWhatItDoes)
 {
     juce::File lastDirectory;
     readStateDocument ("<Tattlebox><Logger><Parameters logParameters=\"0\" logTime=\"1\" rememberTarget=\"1\""
-                       " logToDebugOutput=\"0\"/></Logger></Tattlebox>", lastDirectory);
+                       " logToDebugOutput=\"0\" logSummary=\"1\"/></Logger></Tattlebox>", lastDirectory);
     auto content = makeContent();
     content->setCurrentTab (TBContentComponent::optionsTabIndex);
     auto& options = *content->getOptionsPage();
@@ -208,6 +210,10 @@ TEST_F (ContentTest, OptionsPageShowsEverySwitchWithWhatItDoes)
     EXPECT_TRUE (options.rememberTargetToggle->getToggleState());
     EXPECT_FALSE (options.logToDebugOutputToggle->getToggleState());
     EXPECT_FALSE (options.logToFileToggle->getToggleState());
+    EXPECT_FALSE (options.timeCallsToggle->getToggleState());
+    EXPECT_TRUE (options.logSummaryToggle->getToggleState());
+    EXPECT_EQ (options.timeCallsToggle->getButtonText(), "Time Calls");
+    EXPECT_EQ (options.logSummaryToggle->getButtonText(), "Log Summary");
     EXPECT_EQ (options.logTimeToggle->getButtonText(), "Log Time");
     EXPECT_EQ (options.rememberTargetToggle->getButtonText(), "Remember Target");
     EXPECT_GT (options.rememberTargetToggle->getY(), options.logTimeToggle->getY()) << "below Log Time";
