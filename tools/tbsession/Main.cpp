@@ -132,7 +132,7 @@ int main (int argc, char* argv[])
             return status;
 
     tbsession::printLine ("entry", first.entryName);
-    const tbsession::SessionSettings settings { options->blocks, dump.get(), pump, options->midi };
+    const tbsession::SessionSettings settings { options->blocks, dump.get(), pump, options->midi, options->doublePrecision };
 
     for (int run = 1; run <= (options->twice ? 2 : 1); ++run)
     {

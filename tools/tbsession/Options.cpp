@@ -6,7 +6,7 @@ namespace tbsession
 
 const char* const usageText =
     "usage: tbsession [--blocks N] [--dump-audio FILE] [--debug-log FILE]\n"
-    "                 [--pump-ms N] [--twice] [--midi] [--alongside PLUGIN2] PLUGIN";
+    "                 [--pump-ms N] [--twice] [--midi] [--double] [--alongside PLUGIN2] PLUGIN";
 
 std::optional<Options> parseOptions (const std::vector<std::string>& args, std::string& error)
 {
@@ -20,6 +20,8 @@ std::optional<Options> parseOptions (const std::vector<std::string>& args, std::
             options.twice = true;
         else if (name == "--midi")
             options.midi = true;
+        else if (name == "--double")
+            options.doublePrecision = true;
         else
             return false;
 

@@ -14,6 +14,7 @@ struct Options
     int pumpMilliseconds = 50;
     bool twice = false;
     bool midi = false;
+    bool doublePrecision = false; // where the plug-in offers it
     std::string dumpFile;     // empty: no dump
     std::string debugLogFile; // empty: no capture (Windows only)
     std::string plugin;

@@ -25,6 +25,8 @@ enum Opcode : std::int32_t
 
 constexpr std::int32_t audioMasterVersion = 1;
 constexpr std::int32_t effFlagsCanReplacing = 1 << 4;
+constexpr std::int32_t effFlagsCanDoubleReplacing = 1 << 12;
+constexpr std::int32_t effSetProcessPrecision = 77, processPrecision64 = 1;
 
 constexpr double sampleRate = 44100.0;
 constexpr int blockSize = 512;
@@ -181,17 +183,16 @@ void sendEvents (AEffect* effect)
 
 // Block after block, each output channel after the other into the dump. The
 // old accumulating process call gets cleared outputs, so both calls give the same.
-void processBlocks (AEffect* effect, const SessionSettings& settings)
+template <typename Sample, typename Process>
+void processBlocksWith (AEffect* effect, const SessionSettings& settings, Process process)
 {
     // Read after resume: a plug-in may change its channel counts there.
     const int inputs = channelCount (effect->numInputs);
     const int outputs = channelCount (effect->numOutputs);
-    const bool replacing = (effect->flags & effFlagsCanReplacing) != 0 && effect->processReplacing != nullptr;
-    printLine ("processing", replacing ? "processReplacing" : "process");
 
-    std::vector<std::vector<float>> in ((std::size_t) inputs, std::vector<float> (blockSize));
-    std::vector<std::vector<float>> out ((std::size_t) outputs, std::vector<float> (blockSize));
-    std::vector<float*> inPointers (1, nullptr), outPointers (1, nullptr);
+    std::vector<std::vector<Sample>> in ((std::size_t) inputs, std::vector<Sample> (blockSize));
+    std::vector<std::vector<Sample>> out ((std::size_t) outputs, std::vector<Sample> (blockSize));
+    std::vector<Sample*> inPointers (1, nullptr), outPointers (1, nullptr);
     inPointers.resize (std::max (1, inputs));
     outPointers.resize (std::max (1, outputs));
     std::vector<tbhost::TestSignal> signals;
@@ -211,28 +212,45 @@ void processBlocks (AEffect* effect, const SessionSettings& settings)
     {
         for (int c = 0; c < inputs; ++c)
             for (auto& sample : in[(std::size_t) c])
-                sample = signals[(std::size_t) c].next (sampleRate);
+                sample = (Sample) signals[(std::size_t) c].next (sampleRate);
 
         for (auto& channel : out)
-            std::fill (channel.begin(), channel.end(), 0.0f);
+            std::fill (channel.begin(), channel.end(), (Sample) 0);
 
         if (settings.midi && block == 0)
             sendEvents (effect);
 
-        auto* call = replacing ? effect->processReplacing : effect->process;
-        call (effect, inPointers.data(), outPointers.data(), blockSize);
+        process (effect, inPointers.data(), outPointers.data(), blockSize);
 
         for (const auto& channel : out)
         {
-            nonFinite += std::count_if (channel.begin(), channel.end(), [] (float s) { return ! std::isfinite (s); });
+            nonFinite += std::count_if (channel.begin(), channel.end(), [] (Sample s) { return ! std::isfinite (s); });
 
             if (settings.dump != nullptr)
-                std::fwrite (channel.data(), sizeof (float), channel.size(), settings.dump);
+                std::fwrite (channel.data(), sizeof (Sample), channel.size(), settings.dump);
         }
     }
 
     printLine ("blocks", number (settings.blocks));
     printLine ("non-finite samples", number (nonFinite));
+}
+
+void processBlocks (AEffect* effect, const SessionSettings& settings)
+{
+    const bool replacing = (effect->flags & effFlagsCanReplacing) != 0 && effect->processReplacing != nullptr;
+    const bool doublePrecision = settings.doublePrecision && replacing
+                              && (effect->flags & effFlagsCanDoubleReplacing) != 0
+                              && effect->processDoubleReplacing != nullptr;
+
+    if (doublePrecision)
+    {
+        printLine ("processing", "processDoubleReplacing");
+        processBlocksWith<double> (effect, settings, effect->processDoubleReplacing);
+        return;
+    }
+
+    printLine ("processing", replacing ? "processReplacing" : "process");
+    processBlocksWith<float> (effect, settings, replacing ? effect->processReplacing : effect->process);
 }
 } // namespace
 
@@ -271,6 +289,10 @@ void runSession (AEffect* effect, const SessionSettings& settings)
     step();
     queryEditorRect (effect);
     step();
+    // Before resume, as hosts that process in double precision say so.
+    if (settings.doublePrecision && (effect->flags & effFlagsCanDoubleReplacing) != 0)
+        dispatch (effect, effSetProcessPrecision, 0, processPrecision64);
+
     dispatch (effect, effMainsChanged, 0, 1);
     step();
     processBlocks (effect, settings);

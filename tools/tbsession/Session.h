@@ -15,9 +15,10 @@ namespace tbsession
 struct SessionSettings
 {
     int blocks = 16;
-    std::FILE* dump = nullptr;          // raw float32 output, or none
+    std::FILE* dump = nullptr;          // raw float32 output (float64 in double precision), or none
     std::function<void()> betweenSteps; // e.g. pumping the host thread's messages
     bool midi = false;                  // events before the first block: two notes and a SysEx
+    bool doublePrecision = false;       // processDoubleReplacing where the plug-in offers it
 };
 
 // Main thread. Answers audioMasterVersion with 2400, everything else with 0.
