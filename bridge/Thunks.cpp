@@ -20,6 +20,18 @@ namespace
     {
         return bridge.targetEffect.load (std::memory_order_acquire);
     }
+
+    // [audio] A block to the target's function in the given slot, then its end to the logger.
+    template <typename Process, typename Sample>
+    void forwardBlock (Process AEffect::* slot, AEffectFunction function, TBLogger::CallStart started,
+                       Sample** inputs, Sample** outputs, std::int32_t sampleFrames)
+    {
+        if (auto* target = currentTarget())
+            if (auto process = target->*slot)
+                process (target, inputs, outputs, sampleFrames);
+
+        tbLogger.logProcessEnd (function, sampleFrames, started);
+    }
 }
 
 // [any thread, realtime]; with Close, [shut-down].
@@ -46,24 +58,14 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
 void processThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
     const auto started = tbLogger.logProcess (inputs, outputs, sampleFrames, false);
-
-    if (auto* target = currentTarget())
-        if (auto process = target->process)
-            process (target, inputs, outputs, sampleFrames);
-
-    tbLogger.logProcessEnd (functionProcess, sampleFrames, started);
+    forwardBlock (&AEffect::process, functionProcess, started, inputs, outputs, sampleFrames);
 }
 
 // [audio]
 void processReplacingThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
     const auto started = tbLogger.logProcess (inputs, outputs, sampleFrames, true);
-
-    if (auto* target = currentTarget())
-        if (auto processReplacing = target->processReplacing)
-            processReplacing (target, inputs, outputs, sampleFrames);
-
-    tbLogger.logProcessEnd (functionProcessReplacing, sampleFrames, started);
+    forwardBlock (&AEffect::processReplacing, functionProcessReplacing, started, inputs, outputs, sampleFrames);
 }
 
 // [any thread, realtime] Any host thread, audio or GUI.
@@ -96,12 +98,7 @@ float getParameterThunk (AEffect*, std::int32_t index)
 void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, std::int32_t sampleFrames)
 {
     const auto started = tbLogger.logProcessDoubleReplacing (inputs, outputs, sampleFrames);
-
-    if (auto* target = currentTarget())
-        if (auto processDoubleReplacing = target->processDoubleReplacing)
-            processDoubleReplacing (target, inputs, outputs, sampleFrames);
-
-    tbLogger.logProcessEnd (functionProcessDoubleReplacing, sampleFrames, started);
+    forwardBlock (&AEffect::processDoubleReplacing, functionProcessDoubleReplacing, started, inputs, outputs, sampleFrames);
 }
 
 // [any thread, realtime] The target's, during its entry included.

@@ -2,6 +2,7 @@
 // opcode, index, value, float bit pattern and switch setting, and ptr null,
 // at a text or at a rectangle pointer. Lines go to a sink that checks their
 // length and touches every byte, so an overrun shows up under the sanitizers.
+#include "log/CallStatistics.h"
 #include "log/TBLogger.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -90,7 +91,7 @@ private:
 
     void step()
     {
-        switch (input.ConsumeIntegralInRange (0, 11))
+        switch (input.ConsumeIntegralInRange (0, 13))
         {
             case 0:
             {
@@ -103,7 +104,9 @@ private:
             case 1:
             {
                 const auto op = opcode();
-                tbLogger.logDispatcherReturn (op, pointer (isDispatcherRectangleOut (op)), input.ConsumeIntegral<VstIntPtr>());
+                // A clock reading of any value: durations wrap, they never trap.
+                tbLogger.logDispatcherReturn (op, pointer (isDispatcherRectangleOut (op)), input.ConsumeIntegral<VstIntPtr>(),
+                                              0, 0, input.ConsumeIntegral<std::uint64_t>());
                 break;
             }
             case 2:
@@ -117,7 +120,8 @@ private:
             case 3:
             {
                 const auto op = opcode();
-                tbLogger.logAudioMasterReturn (op, pointer (false), input.ConsumeIntegral<VstIntPtr>());
+                tbLogger.logAudioMasterReturn (op, pointer (false), input.ConsumeIntegral<VstIntPtr>(),
+                                               0, 0, input.ConsumeIntegral<std::uint64_t>());
                 break;
             }
             case 4:
@@ -143,6 +147,7 @@ private:
                 tbLogger.logParameters = input.ConsumeBool();
                 tbLogger.logReturnParameters = input.ConsumeBool();
                 tbLogger.logTime = input.ConsumeBool();
+                tbLogger.timeCalls = input.ConsumeBool();
                 break;
             case 8:
             {
@@ -167,6 +172,21 @@ private:
                 tbLogger.setName (juce::String::createStringFromData (name.data(), (int) name.size()));
                 break;
             }
+            case 11:
+            {
+                // Blocks of any size against any rate, from any start.
+                callStatistics::noteSampleRateSet (anyFloat());
+                const auto function = input.PickValueInArray ({ functionProcess, functionProcessReplacing,
+                                                                functionProcessDoubleReplacing });
+                const auto frames = input.ConsumeIntegral<std::int32_t>();
+                tbLogger.logProcessEnd (function, frames, input.ConsumeIntegral<std::uint64_t>());
+                auto* buffers = reinterpret_cast<double**> (input.ConsumeIntegral<std::uintptr_t>());
+                tbLogger.logProcessDoubleReplacing (buffers, buffers, frames);
+                break;
+            }
+            case 12:
+                tbLogger.writeSummary();
+                break;
             default:
                 tbLogger.logLine (input.ConsumeRandomLengthString (4096).c_str());
                 break;

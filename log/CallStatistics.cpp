@@ -12,7 +12,9 @@ namespace callStatistics
     namespace
     {
         constexpr auto relaxed = std::memory_order_relaxed;
-        constexpr double maxSampleRate = 10.0e6;
+        constexpr double minSampleRate = 1.0, maxSampleRate = 10.0e6;
+        // Loads beyond this are clock readings gone wrong, not blocks.
+        constexpr double maxLoad = 1.0e9;
 
         // Nanoseconds per frame as the bits of a double; 0: no rate.
         std::atomic<std::uint64_t> setNanosecondsPerFrame { 0 };
@@ -32,10 +34,10 @@ namespace callStatistics
             return value;
         }
 
-        // A rate that is not a number, not positive or absurdly high is not one to reckon with.
+        // A rate that is not a number, below 1 Hz or absurdly high is not one to reckon with.
         void noteRate (std::atomic<std::uint64_t>& target, double rate) noexcept
         {
-            if (rate > 0.0 && rate <= maxSampleRate)
+            if (rate >= minSampleRate && rate <= maxSampleRate)
                 target.store (toBits (1.0e9 / rate), relaxed);
         }
 
@@ -54,6 +56,12 @@ namespace callStatistics
                 case functionProcessDoubleReplacing: return 2;
                 default:                             return -1;
             }
+        }
+
+        template <typename... Figures>
+        void zero (Figures&... figures) noexcept
+        {
+            (figures.store (0, relaxed), ...);
         }
 
         // Only the thread that raises it stores; sharing a shard, the larger still wins.
@@ -94,7 +102,8 @@ namespace callStatistics
         figures.blocks.fetch_add (1, relaxed);
         figures.budgetNanoseconds.fetch_add ((std::uint64_t) (budget + 0.5), relaxed);
         figures.spentNanoseconds.fetch_add (duration, relaxed);
-        raiseTo (figures.maxLoadMillionths, (std::uint64_t) ((double) duration / budget * 1.0e6 + 0.5));
+        const auto load = std::min ((double) duration / budget, maxLoad);
+        raiseTo (figures.maxLoadMillionths, (std::uint64_t) (load * 1.0e6 + 0.5));
 
         if ((double) duration > budget)
             figures.overruns.fetch_add (1, relaxed);
@@ -240,24 +249,13 @@ namespace callStatistics
         {
             for (int entry = first; entry < first + count; ++entry)
             {
-                auto& figures = shard.entries[entry];
-                figures.calls.store (0, relaxed);
-                figures.timedCalls.store (0, relaxed);
-                figures.totalNanoseconds.store (0, relaxed);
-                figures.maxNanoseconds.store (0, relaxed);
-                figures.lastNanoseconds.store (0, relaxed);
-                figures.lastEnded.store (0, relaxed);
+                auto& f = shard.entries[entry];
+                zero (f.calls, f.timedCalls, f.totalNanoseconds, f.maxNanoseconds, f.lastNanoseconds, f.lastEnded);
 
-                const auto block = blockIndexOf (entry);
-
-                if (block >= 0)
+                if (const auto block = blockIndexOf (entry); block >= 0)
                 {
-                    auto& blocks = shard.blocks[block];
-                    blocks.blocks.store (0, relaxed);
-                    blocks.overruns.store (0, relaxed);
-                    blocks.budgetNanoseconds.store (0, relaxed);
-                    blocks.spentNanoseconds.store (0, relaxed);
-                    blocks.maxLoadMillionths.store (0, relaxed);
+                    auto& b = shard.blocks[block];
+                    zero (b.blocks, b.overruns, b.budgetNanoseconds, b.spentNanoseconds, b.maxLoadMillionths);
                 }
             }
         }

@@ -4,6 +4,8 @@
 #include "CallStatistics.h"
 #include "LineWriter.h"
 
+#include <algorithm>
+
 namespace
 {
     // "12.3": tenths of a microsecond, rounded.
@@ -16,7 +18,8 @@ namespace
     // "12.3%": a load of 1.0 is 100%.
     void appendPercent (LineWriter& line, double load)
     {
-        line.appendTenths (static_cast<std::uint64_t> (load * 1000.0 + 0.5));
+        // Bounded: a wild clock reading must not overflow the conversion.
+        line.appendTenths (static_cast<std::uint64_t> (std::min (load, 1.0e9) * 1000.0 + 0.5));
         line.appendChar ('%');
     }
 

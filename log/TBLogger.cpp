@@ -253,16 +253,8 @@ TBLogger::CallStart TBLogger::logDispatcherCall (std::int32_t opcode, std::int32
 void TBLogger::logDispatcherReturn (std::int32_t opcode, void* ptr, VstIntPtr result,
                                     std::int32_t index, VstIntPtr value, CallStart started) noexcept
 {
-    if (static_cast<std::uint32_t> (opcode) > lastDispatcherOpCode)
-        return;
-
-    const auto ended = started != 0 ? monotonicNanoseconds() : 0;
-
-    if (started != 0)
-        callStatistics::recordDuration (callStatistics::entryOf (groupDispatcher, opcode), started, ended);
-
-    if (logReturnParameters.load (relaxed) && isLogged (aEffectFunctionStates[functionDispatcher], dispatcherStates[opcode]))
-        writeReturnLine (true, opcode, index, value, ptr, result, started != 0, ended - started);
+    if (static_cast<std::uint32_t> (opcode) <= lastDispatcherOpCode)
+        endReturn (true, opcode, ptr, result, index, value, started);
 }
 
 TBLogger::CallStart TBLogger::logAudioMasterCall (std::int32_t opcode, std::int32_t index, VstIntPtr value,
@@ -285,17 +277,27 @@ void TBLogger::logAudioMasterReturn (std::int32_t opcode, void* ptr, VstIntPtr r
     if (static_cast<std::uint32_t> (opcode) > lastAudioMasterOpCode)
         return;
 
-    const auto ended = started != 0 ? monotonicNanoseconds() : 0;
-
-    if (started != 0)
-        callStatistics::recordDuration (callStatistics::entryOf (groupAudioMaster, opcode), started, ended);
-
     // The host's rate, for budgets when the host never set one.
     if (opcode == getSampleRateOpCode)
         callStatistics::noteSampleRateAnswered (result);
 
-    if (logReturnParameters.load (relaxed) && isLogged (aEffectFunctionStates[functionAudioMaster], audioMasterStates[opcode]))
-        writeReturnLine (false, opcode, index, value, ptr, result, started != 0, ended - started);
+    endReturn (false, opcode, ptr, result, index, value, started);
+}
+
+// The opcode is in its table.
+void TBLogger::endReturn (bool dispatcher, std::int32_t opcode, void* ptr, VstIntPtr result,
+                          std::int32_t index, VstIntPtr value, CallStart started) noexcept
+{
+    const auto group = dispatcher ? groupDispatcher : groupAudioMaster;
+    const auto ended = started != 0 ? monotonicNanoseconds() : 0;
+
+    if (started != 0)
+        callStatistics::recordDuration (callStatistics::entryOf (group, opcode), started, ended);
+
+    const auto& function = aEffectFunctionStates[dispatcher ? functionDispatcher : functionAudioMaster];
+
+    if (logReturnParameters.load (relaxed) && isLogged (function, opCodeGroups[group].states[opcode]))
+        writeReturnLine (dispatcher, opcode, index, value, ptr, result, started != 0, ended - started);
 }
 
 TBLogger::CallStart TBLogger::logProcess (float** inputs, float** outputs, std::int32_t sampleFrames,

@@ -161,6 +161,8 @@ private:
     CallStart startTiming() const noexcept;
     void endBlock (AEffectFunction function, std::int32_t sampleFrames, CallStart started) noexcept;
     void endCall (AEffectFunction function, CallStart started) noexcept;
+    void endReturn (bool dispatcher, std::int32_t opcode, void* ptr, VstIntPtr result,
+                    std::int32_t index, VstIntPtr value, CallStart started) noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;
     // dispatcher: a call from the host (eff...), else from the target (audioMaster...).
     void writeCallLine (bool dispatcher, std::int32_t opcode, std::int32_t index,

@@ -53,6 +53,24 @@ end
 
 -- The Dummy backend's generator: a 794 Hz sine on capture 1 and 1 kHz on
 -- capture 2, both -18 dBFS peak. Fixed frequencies, unlike "Sine Wave".
+-- A new session at 48 kHz, its rate and block size marked for the shell.
+function e2e.new_session(dir, state)
+    local session = create_session(dir, state, 48000)
+    e2e.check(session ~= nil, "session not created")
+    e2e.mark("rate %d block %d", session:nominal_sample_rate(), session:get_block_size())
+    return session
+end
+
+-- Runs phase(), lets go of its references, closes the session and marks
+-- `closed_mark`; returns what phase() returned.
+function e2e.run_session(phase, closed_mark)
+    local result = phase()
+    collectgarbage()
+    close_session()
+    e2e.mark(closed_mark or "closed")
+    return result
+end
+
 function e2e.start_engine()
     assert(AudioEngine:set_backend("None (Dummy)", "", ""), "no Dummy backend")
     AudioEngine:set_device_name("Sine Wave 1K, 1/3 Oct")

@@ -12,9 +12,7 @@ local eq_master = 3      -- -24..+24 dB: 0.25 is -12 dB
 local reverb_gain = 6    -- 0 silences MVerb's output
 
 local function run()
-    local session = create_session(dir, "e2e", 48000)
-    e2e.check(session ~= nil, "session not created")
-    e2e.mark("rate %d block %d", session:nominal_sample_rate(), session:get_block_size())
+    local session = e2e.new_session(dir, "e2e")
 
     local dry = e2e.new_track(session, "Dry")
     local eq_track = e2e.new_track(session, "EQ")
@@ -53,7 +51,4 @@ local function run()
 end
 
 e2e.start_engine()
-run()
-collectgarbage()
-close_session()
-e2e.mark("closed")
+e2e.run_session(run)

@@ -22,9 +22,7 @@ local master, mid = 3, 1
 local set_to = 0.25
 
 local function create()
-    local session = create_session(dir, state, 48000)
-    e2e.check(session ~= nil, "session not created")
-    e2e.mark("rate %d block %d", session:nominal_sample_rate(), session:get_block_size())
+    local session = e2e.new_session(dir, state)
 
     -- A track without plug-ins gives the level that enters the other one.
     local dry = e2e.new_track(session, "Dry")
@@ -79,12 +77,5 @@ local function reopen(expected)
 end
 
 e2e.start_engine()
-local level = create()
-collectgarbage()
-close_session()
-e2e.mark("closed")
-
-reopen(level)
-collectgarbage()
-close_session()
-e2e.mark("closed again")
+local level = e2e.run_session(create)
+e2e.run_session(function () reopen(level) end, "closed again")

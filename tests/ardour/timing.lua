@@ -9,16 +9,11 @@ local e2e = dofile(here .. "common.lua")
 local dir, plugin_name, seconds = arg[1], arg[2], tonumber(arg[3] or "4")
 
 local function run()
-    local session = create_session(dir, "e2e", 48000)
-    e2e.check(session ~= nil, "session not created")
-    e2e.mark("rate %d block %d", session:nominal_sample_rate(), session:get_block_size())
+    local session = e2e.new_session(dir, "e2e")
     local track = e2e.new_track(session, "Tattlebox")
     e2e.add_plugin(session, track, plugin_name)
     e2e.roll(session, seconds)
 end
 
 e2e.start_engine()
-run()
-collectgarbage()
-close_session()
-e2e.mark("closed")
+e2e.run_session(run)

@@ -11,19 +11,6 @@ namespace
     constexpr juce::uint32 background = 0xfff2f2f2, hover = 0xffe5e2da, separator = 0xffe0e0e0,
                            tickOn = 0xffe5b780, tickOff = 0xfffdf1d4, tickOutline = 0xfff3dbb0;
 
-    // Darkest channel over a box: 0 under black ink, 0x8b under the idle grey, 0xf2 on bare background.
-    int darkestIn (const juce::Image& image, juce::Rectangle<int> box)
-    {
-        int darkest = 255;
-        for (int y = box.getY(); y < box.getBottom(); ++y)
-            for (int x = box.getX(); x < box.getRight(); ++x)
-            {
-                const auto c = image.getPixelAt (x, y);
-                darkest = juce::jmin (darkest, (int) c.getRed(), (int) c.getGreen(), (int) c.getBlue());
-            }
-        return darkest;
-    }
-
     struct PaintedRow : public ::testing::Test
     {
         PaintedRow() { row.setSize (280, 16); }

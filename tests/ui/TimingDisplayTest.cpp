@@ -16,19 +16,6 @@ namespace
     constexpr std::uint64_t us = 1000, ms = 1000000;
     constexpr int getChunk = 23;
 
-    // Darkest channel over a box: 0xf2 on bare background.
-    int darkestIn (const juce::Image& image, juce::Rectangle<int> box)
-    {
-        int darkest = 255;
-        for (int y = box.getY(); y < box.getBottom(); ++y)
-            for (int x = box.getX(); x < box.getRight(); ++x)
-            {
-                const auto c = image.getPixelAt (x, y);
-                darkest = juce::jmin (darkest, (int) c.getRed(), (int) c.getGreen(), (int) c.getBlue());
-            }
-        return darkest;
-    }
-
     void timeGetChunk (std::uint64_t duration)
     {
         tbLogger.logDispatcherCall (getChunk, 0, 0, nullptr, 0.0f);

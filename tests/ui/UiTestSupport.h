@@ -44,3 +44,16 @@ inline juce::uint32 argbAt (const juce::Image& image, int x, int y)
 {
     return image.getPixelAt (x, y).getARGB();
 }
+
+// Darkest channel over a box: 0 under black ink, 0x8b under the idle grey, 0xf2 on bare background.
+inline int darkestIn (const juce::Image& image, juce::Rectangle<int> box)
+{
+    int darkest = 255;
+    for (int y = box.getY(); y < box.getBottom(); ++y)
+        for (int x = box.getX(); x < box.getRight(); ++x)
+        {
+            const auto c = image.getPixelAt (x, y);
+            darkest = juce::jmin (darkest, (int) c.getRed(), (int) c.getGreen(), (int) c.getBlue());
+        }
+    return darkest;
+}

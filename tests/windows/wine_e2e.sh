@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay, logfile, decode. Needs an X display
+# nodisplay, logfile, decode, timing. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -442,6 +442,65 @@ test_decode() {
         "$LINUXBUILD/testplugins/tp_basic.so" >"$linux/Tattlebox.xml"
     timeout 60 "$LINUXBUILD/tbsession" --midi "$linux/Tattlebox.so" >"$linux/stdout" 2>"$linux/debug.log"
     check "the same on Linux" bash -c "grep -F 'effProcessEvents events=' '$linux/debug.log' | grep -qF '$expected'"
+}
+
+# Time Calls, Log Summary and double precision on Windows: tp_double.dll
+# processed in double precision with its window open (a picture of the
+# AEffect page's loads and the note over processDoubleReplacing), then
+# tp_slow.dll, whose known sleeps the durations and overruns must show.
+test_timing() {
+    local dir a
+    a=$(winpath "$PLUGINS/tp_double.dll")
+    dir=$(fresh_dir timing)
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1"/></Logger></Tattlebox>\r\n' \
+        "$a" >"$dir/Tattlebox.xml"
+    mkdir -p "$SCREENS"
+    rm -f "$SCREENS/timing-wine.png"
+    (
+        window=$(find_window "Tattlebox - tp_double.dll")
+        [ -n "$window" ] || exit 1
+        for _ in $(seq 300); do
+            grep -q 'processDoubleReplacing(' "$dir/debug.log" 2>/dev/null && break
+            sleep 0.05
+        done
+        sleep 0.3
+        xdotool mousemove --window "$window" 300 $((35 + 6 * 16 + 8))
+        sleep 0.8
+        import -window "$window" "$SCREENS/timing-wine.png"
+    ) 2>/dev/null &
+    local shooter=$!
+    timeout 120 wine "$WINBUILD/tbsession.exe" --double --blocks 4 --pump-ms 1500 --debug-log "$(winpath "$dir/debug.log")" \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    wait $shooter
+    check "session in double precision ($status)" test "$status" -eq 0
+    check "tbsession processed in double precision" grep -qx 'processing: processDoubleReplacing' "$dir/stdout"
+    check "four processDoubleReplacing lines" \
+        test "$(grep -cE '^\([0-9A-F]+\) tp_double\.dll:processDoubleReplacing\(inputs:[0-9A-F]+, outputs:[0-9A-F]+, sampleFrames:512\)$' "$dir/debug.log")" -eq 4
+    local returns timed
+    returns=$(grep -c ' returned ' "$dir/debug.log")
+    timed=$(grep -cE ' returned .*\(?[0-9]+\.[0-9] us\)$' "$dir/debug.log")
+    check "every return line ends with its duration ($timed of $returns)" test "$returns" -gt 5 -a "$timed" -eq "$returns"
+    check "the summary holds the double-precision blocks and their load" grep -qE \
+        'tp_double\.dll:Summary: processDoubleReplacing 4 calls, total [0-9.]+ us, max [0-9.]+ us, average [0-9.]+ us, load average [0-9.]+%, max [0-9.]+%, 0 of 4 blocks over budget$' \
+        "$dir/debug.log"
+    check "the state file keeps the options" grep -q 'timeCalls="1"' "$dir/Tattlebox.xml"
+    check "picture $SCREENS/timing-wine.png" test -s "$SCREENS/timing-wine.png"
+
+    a=$(winpath "$PLUGINS/tp_slow.dll")
+    dir=$(fresh_dir timing-slow)
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1"/></Logger></Tattlebox>\r\n' \
+        "$a" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 4 --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "session with the slow plug-in ($status)" test "$status" -eq 0
+    # 512 frames at 44100 Hz: 11.6 ms a block; every other one sleeps 120 ms.
+    local line max
+    line=$(grep -E 'tp_slow\.dll:Summary: processReplacing 4 calls, ' "$dir/debug.log")
+    check "two of four blocks over budget: ${line#*Summary: }" grep -qE ', 2 of 4 blocks over budget$' <<< "$line"
+    max=$(sed -nE 's/.*Summary: effMainsChanged 2 calls, total [0-9.]+ us, max ([0-9]+)\.[0-9] us.*/\1/p' "$dir/debug.log")
+    check "the resume's 30 ms sleep measured (${max:-none} us)" test "${max:-0}" -ge 30000
 }
 
 mkdir -p "$WORK"

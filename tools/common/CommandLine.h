@@ -3,6 +3,7 @@
 // stays free of the framework.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,29 @@ inline bool parseWhole (const std::string& text, int minimum, int maximum, int& 
 }
 
 enum class OptionResult { taken, unknown, badValue };
+
+// A flag that sets a switch to a value, for a table of the flags a host knows.
+struct Flag
+{
+    const char* name;
+    bool* target;
+    bool value = true;
+};
+
+// Sets the switch of the named flag; false where none has that name.
+inline bool takeFlag (const std::string& name, std::initializer_list<Flag> flags)
+{
+    for (const auto& flag : flags)
+    {
+        if (name == flag.name)
+        {
+            *flag.target = flag.value;
+            return true;
+        }
+    }
+
+    return false;
+}
 
 // isFlag (name) says whether a "--name" without a value is known (and takes
 // it); option (name, value) takes an option with its value. False, with

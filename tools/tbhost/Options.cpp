@@ -20,14 +20,8 @@ std::optional<Options> parseOptions (const juce::StringArray& args, juce::String
 
     const auto isFlag = [&] (const std::string& name)
     {
-        if (name == "--no-params")
-            options.parameterPass = false;
-        else if (name == "--double")
-            options.doublePrecision = true;
-        else
-            return false;
-
-        return true;
+        return tbtools::takeFlag (name, { { "--no-params", &options.parameterPass, false },
+                                          { "--double", &options.doublePrecision } });
     };
 
     const auto option = [&] (const std::string& name, const std::string& value)

@@ -16,16 +16,8 @@ std::optional<Options> parseOptions (const std::vector<std::string>& args, std::
 
     const auto isFlag = [&] (const std::string& name)
     {
-        if (name == "--twice")
-            options.twice = true;
-        else if (name == "--midi")
-            options.midi = true;
-        else if (name == "--double")
-            options.doublePrecision = true;
-        else
-            return false;
-
-        return true;
+        return tbtools::takeFlag (name, { { "--twice", &options.twice }, { "--midi", &options.midi },
+                                          { "--double", &options.doublePrecision } });
     };
 
     const auto option = [&] (const std::string& name, const std::string& value)
