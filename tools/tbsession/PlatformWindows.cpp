@@ -83,7 +83,9 @@ void pumpMessages (int milliseconds)
     {
         MSG message;
 
-        while (::PeekMessageW (&message, nullptr, 0, 0, PM_REMOVE))
+        // Bounded by the time too: a window under the pointer may post a
+        // message for each one it handles, and the queue never runs dry.
+        while (::GetTickCount64() < end && ::PeekMessageW (&message, nullptr, 0, 0, PM_REMOVE))
         {
             ::TranslateMessage (&message);
             ::DispatchMessageW (&message);
