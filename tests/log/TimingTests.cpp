@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <regex>
+#include <cctype>
 #include <thread>
 
 namespace
@@ -15,12 +15,23 @@ namespace
     constexpr std::uint64_t ms = 1000000; // in nanoseconds
     constexpr std::int32_t getChunk = 23, getProgramName = 5, getSampleRate = 16;
 
-    // Whole microseconds at the end of a return line; -1 without a duration.
+    // Whole microseconds at the end of a return line, "(12.3 us)"; -1 without a duration.
     long long durationOf (const std::string& text)
     {
-        static const std::regex end (R"(.* \(([0-9]+)\.[0-9] us\)$)");
-        std::smatch m;
-        return std::regex_match (text, m, end) ? std::stoll (m.str (1)) : -1;
+        const auto open = text.rfind ('(');
+        const auto point = text.rfind ('.');
+
+        if (open == std::string::npos || point == std::string::npos || point < open + 2
+            || text.size() != point + 6 || text.compare (point + 2, 4, " us)") != 0
+            || (open > 0 && text[open - 1] != ' '))
+            return -1;
+
+        const auto digits = text.substr (open + 1, point - open - 1);
+
+        if (digits.find_first_not_of ("0123456789") != std::string::npos || ! std::isdigit ((unsigned char) text[point + 1]))
+            return -1;
+
+        return std::stoll (digits);
     }
 
     std::string pointerText (const void* pointer)
