@@ -3,7 +3,7 @@
 // copy of the library; it observes one target at a time.
 #pragma once
 
-#include "VstInterface.h"
+#include "../vst/VstInterface.h"
 #include "../platform/MessageThread.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

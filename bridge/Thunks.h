@@ -5,7 +5,7 @@
 // dispatcher call then runs the whole shut-down on the thread that sent it.
 #pragma once
 
-#include "VstInterface.h"
+#include "../vst/VstInterface.h"
 
 constexpr std::int32_t effCloseOpcode = 1;
 

@@ -2,6 +2,6 @@
 // the target's record whose five function slots lead into Tattlebox.
 #pragma once
 
-#include "VstInterface.h"
+#include "../vst/VstInterface.h"
 
 extern AEffect wrapperEffect;

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "LineWriter.h"
-#include "../bridge/VstInterface.h"
+#include "../vst/VstInterface.h"
 
 #include <cstddef>
 #include <cstdint>

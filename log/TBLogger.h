@@ -6,7 +6,7 @@
 
 #include "LineWriter.h"
 #include "OpCodeCatalogue.h"
-#include "../bridge/VstInterface.h"
+#include "../vst/VstInterface.h"
 
 #include <juce_core/juce_core.h>
 

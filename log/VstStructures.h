@@ -7,7 +7,7 @@
 // record but not decoded: its line keeps printing the address.
 #pragma once
 
-#include "../bridge/VstInterface.h"
+#include "../vst/VstInterface.h"
 
 #include <cstddef>
 #include <cstdint>

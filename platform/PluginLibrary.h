@@ -1,7 +1,7 @@
 // Loading a VST 2 plug-in library, finding its entry and freeing it.
 #pragma once
 
-#include "../bridge/VstInterface.h"
+#include "../vst/VstInterface.h"
 
 #include <juce_core/juce_core.h>
 

@@ -3,7 +3,7 @@
 // opcodes, the options, the log, about) and, below them, the command column.
 #pragma once
 
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 #include "tabs/OldTabbedComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "TBVstOpCodeListComponent.h"
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "TBLookAndFeel.h"
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

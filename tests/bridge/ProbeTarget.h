@@ -2,7 +2,7 @@
 // export "probeState" (both load the same file, so they share one copy).
 #pragma once
 
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 struct ProbeState
 {

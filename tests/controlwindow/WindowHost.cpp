@@ -4,7 +4,7 @@
 //   dispatch OP  one dispatcher call with that opcode
 //   close        suspend and Close, then unload and exit
 // It prints "ready" once main has returned, "closed" after Close.
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The test plug-ins called directly, as a raw host would: the exported entry
 // names and the documented answers that the bridge's tests rely on.
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <gtest/gtest.h>
 

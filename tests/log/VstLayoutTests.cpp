@@ -1,5 +1,5 @@
 // Our AEffect and ERect against an independent description of the VST 2 ABI.
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // resume, processing, suspend, close.
 #pragma once
 
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <cstdio>
 #include <functional>

@@ -3,7 +3,7 @@
 // test plug-in scripts. Built on our own interface header, not on the host's.
 #pragma once
 
-#include "bridge/VstInterface.h"
+#include "vst/VstInterface.h"
 
 #include <array>
 #include <atomic>
