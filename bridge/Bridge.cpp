@@ -1,6 +1,7 @@
 #include "Bridge.h"
 
 #include "ui/TBWindow.h"
+#include "CallGate.h"
 #include "Thunks.h"
 #include "WrapperEffect.h"
 #include "../log/LogFile.h"
@@ -115,6 +116,13 @@ namespace
 
     void unloadTarget()
     {
+        // A call still inside the target after Close: its code must stay mapped.
+        if (std::exchange (bridge.keepTargetLibrary, false))
+        {
+            [[maybe_unused]] auto* kept = bridge.targetLibrary.release();
+            return;
+        }
+
         if (closeTargetLibrary())
             logText ("Unloaded " + bridge.targetFile.getFullPathName());
     }
@@ -277,6 +285,7 @@ AEffect* tattleboxMain (AudioMasterCallback hostCallback)
             buildWrapperEffect (*target);
             bridge.rememberedTarget = bridge.targetFile;
             bridge.targetEffect.store (target, std::memory_order_release);
+            callGate.open();
             openControlWindow();
             return &wrapperEffect;
         }
@@ -290,11 +299,14 @@ AEffect* tattleboxMain (AudioMasterCallback hostCallback)
     return nullptr;
 }
 
-void endHosting (AEffect* target)
+void endHosting (AEffect* target, bool keepLibrary)
 {
     // Only the first of concurrent Closes shuts down; later calls find no target.
     if (bridge.targetEffect.compare_exchange_strong (target, nullptr))
+    {
+        bridge.keepTargetLibrary = keepLibrary;
         shutDownQuietly();
+    }
 }
 
 void dllMain (void* module, int reason)

@@ -29,6 +29,7 @@ struct BridgeState
     std::unique_ptr<TBWindow> controlWindow;  // created and deleted on the message thread
     MessageThread messageThread;               // runs the framework between start-up and shut-down
     void* selfReference = nullptr;             // keeps this library mapped while the message thread runs
+    bool keepTargetLibrary = false;            // Close found calls still inside the target: not freed
 
     // Set from the start of main until shut-down has finished: a second main
     // in this time is refused, also while the first is still starting or closing.
@@ -51,8 +52,9 @@ enum LibraryReason : int
 // [start-up] The address of wrapperEffect, or null.
 AEffect* tattleboxMain (AudioMasterCallback hostCallback);
 
-// Thread that sends Close through the dispatcher: ends the target's life, once.
-void endHosting (AEffect* target);
+// [shut-down] The thread that sent Close, once no call is inside the target
+// (or the wait for them ran out: keepLibrary): ends the target's life, once.
+void endHosting (AEffect* target, bool keepLibrary);
 
 // [load/unload] Writes the library's load and unload lines.
 void dllMain (void* module, int reason);

@@ -1,13 +1,16 @@
 #include "Thunks.h"
 #include "Bridge.h"
+#include "CallGate.h"
 #include "WrapperEffect.h"
+#include "../log/LineWriter.h"
 #include "../log/TBLogger.h"
 
 #include <cstring>
 
-// After Close (or while it runs on another thread) there is no target, and a
-// target may leave a slot empty: such calls are logged, reach nobody and
-// return 0, so a careless host never jumps through a null or freed pointer.
+// Calls that find no target (after Close, while it runs on another thread,
+// a slot the target left empty) reach nobody and return 0, so a careless host
+// never jumps through a null or freed pointer. Those turned back by Close get
+// one line per kind, during Close and after it.
 //
 // Every function of the target gets the target's own record as its effect
 // argument, never the wrapper: plug-ins may find their instance by the
@@ -16,9 +19,81 @@
 
 namespace
 {
+    constexpr std::int32_t ioChangedOpcode = 13;
+    // A block or an editor idle lasts milliseconds; a call still inside
+    // after this long is stuck, and Close goes on without it.
+    constexpr int closeWaitMilliseconds = 2000;
+
     AEffect* currentTarget() noexcept
     {
         return bridge.targetEffect.load (std::memory_order_acquire);
+    }
+
+    int dispatcherKind (std::int32_t opcode) noexcept
+    {
+        return (std::uint32_t) opcode < (std::uint32_t) numDispatcherOpCodes ? numAEffectFunctions + opcode
+                                                                            : functionDispatcher;
+    }
+
+    // [any thread, realtime] "processReplacing called during Close", once per kind and phase.
+    void noteTurnedBack (int kind) noexcept
+    {
+        const auto when = callGate.currentPhase();
+
+        if (! callGate.firstTurnedBack (when, kind))
+            return;
+
+        char text[128];
+        LineWriter line (text);
+        if (kind < numAEffectFunctions)
+        {
+            line.append (aEffectFunctionNames[kind]);
+        }
+        else
+        {
+            line.appendLiteral ("eff"); // as the call lines name it
+            line.append (dispatcherOpCodes[kind - numAEffectFunctions].name);
+        }
+
+        line.append (when == CallGate::closing ? " called during Close" : " called after Close");
+        tbLogger.logLine (line.text());
+    }
+
+    // [shut-down] "... 1 call still ...", "... 2 calls still ...".
+    void logStuckCalls (const char* before, std::int64_t count, const char* after) noexcept
+    {
+        char text[160];
+        LineWriter line (text);
+        line.append (before);
+        line.appendDecimal (count);
+        line.append (count == 1 ? " call" : " calls");
+        line.append (after);
+        tbLogger.logLine (line.text());
+    }
+
+    template <typename Field>
+    void follow (Field& mine, const Field& theirs) noexcept
+    {
+        // Compared bit for bit, and written only when changed: the host
+        // reads these fields from its own threads all the time.
+        if (std::memcmp (&mine, &theirs, sizeof (Field)) != 0)
+            std::memcpy (&mine, &theirs, sizeof (Field));
+    }
+
+    // [any thread, realtime] Inside the gate: the target's record is alive.
+    void followTargetRecord (const AEffect& target) noexcept
+    {
+        follow (wrapperEffect.numPrograms, target.numPrograms);
+        follow (wrapperEffect.numParams, target.numParams);
+        follow (wrapperEffect.numInputs, target.numInputs);
+        follow (wrapperEffect.numOutputs, target.numOutputs);
+        follow (wrapperEffect.flags, target.flags);
+        follow (wrapperEffect.initialDelay, target.initialDelay);
+        follow (wrapperEffect.realQualities, target.realQualities);
+        follow (wrapperEffect.offQualities, target.offQualities);
+        follow (wrapperEffect.ioRatio, target.ioRatio);
+        follow (wrapperEffect.uniqueID, target.uniqueID);
+        follow (wrapperEffect.version, target.version);
     }
 
     // [audio] A block to the target's function in the given slot, then its end to the logger.
@@ -26,11 +101,54 @@ namespace
     void forwardBlock (Process AEffect::* slot, AEffectFunction function, TBLogger::CallStart started,
                        Sample** inputs, Sample** outputs, std::int32_t sampleFrames)
     {
+        if (! callGate.enter (CallGate::intoTarget))
+        {
+            noteTurnedBack (function);
+            return;
+        }
+
         if (auto* target = currentTarget())
             if (auto process = target->*slot)
                 process (target, inputs, outputs, sampleFrames);
 
+        callGate.leave (CallGate::intoTarget);
         tbLogger.logProcessEnd (function, sampleFrames, started);
+    }
+
+    // [shut-down] The thread that sent Close: effClose goes on once no other
+    // call is inside the target, and the library is freed once no call at
+    // all is inside it; each wait is bounded, and a line says where it ran out.
+    VstIntPtr closeTarget (std::int32_t index, VstIntPtr value, void* ptr, float opt, TBLogger::CallStart started)
+    {
+        auto* target = currentTarget();
+
+        if (target == nullptr || ! callGate.beginClose())
+        {
+            noteTurnedBack (dispatcherKind (effCloseOpcode));
+            return 0;
+        }
+
+        callGate.enterAlways (CallGate::intoTarget);
+
+        if (const auto busy = callGate.waitForCalls (true, 1, closeWaitMilliseconds); busy > 0)
+            logStuckCalls ("effClose forwarded with ", busy, " still inside the target after 2 s");
+
+        VstIntPtr result = 0;
+
+        if (target->dispatcher != nullptr)
+            result = target->dispatcher (target, effCloseOpcode, index, value, ptr, opt);
+
+        callGate.leave (CallGate::intoTarget);
+        tbLogger.logDispatcherReturn (effCloseOpcode, ptr, result, index, value, started);
+
+        const auto inside = callGate.waitForCalls (false, 0, closeWaitMilliseconds);
+
+        if (inside > 0)
+            logStuckCalls ("The target library stays loaded: ", inside, " still inside it after 2 s");
+
+        endHosting (target, inside > 0);
+        callGate.endClose();
+        return result;
     }
 }
 
@@ -39,18 +157,28 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
 {
     const auto started = tbLogger.logDispatcherCall (opcode, index, value, ptr, opt);
 
+    if (opcode == effCloseOpcode)
+        return closeTarget (index, value, ptr, opt, started);
+
+    if (! callGate.enter (CallGate::intoTarget))
+    {
+        noteTurnedBack (dispatcherKind (opcode));
+        return 0;
+    }
+
     // The target's dispatcher gets its own record, not the wrapper the host passed.
     auto* target = currentTarget();
     VstIntPtr result = 0;
 
     if (target != nullptr && target->dispatcher != nullptr)
+    {
         result = target->dispatcher (target, opcode, index, value, ptr, opt);
+        // Plug-ins change their latency in resume (and more) without telling.
+        followTargetRecord (*target);
+    }
 
+    callGate.leave (CallGate::intoTarget);
     tbLogger.logDispatcherReturn (opcode, ptr, result, index, value, started);
-
-    if (opcode == effCloseOpcode && target != nullptr)
-        endHosting (target);
-
     return result;
 }
 
@@ -73,10 +201,17 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
 {
     const auto started = tbLogger.logSetParameter (index, parameter);
 
+    if (! callGate.enter (CallGate::intoTarget))
+    {
+        noteTurnedBack (functionSetParameter);
+        return;
+    }
+
     if (auto* target = currentTarget())
         if (auto setParameter = target->setParameter)
             setParameter (target, index, parameter);
 
+    callGate.leave (CallGate::intoTarget);
     tbLogger.logCallEnd (functionSetParameter, started);
 }
 
@@ -84,12 +219,20 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
 float getParameterThunk (AEffect*, std::int32_t index)
 {
     const auto started = tbLogger.logGetParameter (index);
+
+    if (! callGate.enter (CallGate::intoTarget))
+    {
+        noteTurnedBack (functionGetParameter);
+        return 0.0f;
+    }
+
     auto value = 0.0f;
 
     if (auto* target = currentTarget())
         if (auto getParameter = target->getParameter)
             value = getParameter (target, index);
 
+    callGate.leave (CallGate::intoTarget);
     tbLogger.logCallEnd (functionGetParameter, started);
     return value;
 }
@@ -105,6 +248,14 @@ void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, s
 VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
     const auto started = tbLogger.logAudioMasterCall (opcode, index, value, ptr, opt);
+    // This thread runs in the target's code and returns there: the library
+    // must stay loaded until it has.
+    callGate.enterAlways (CallGate::fromTarget);
+
+    // The host reads the new counts and latency in its handler.
+    if (opcode == ioChangedOpcode && callGate.currentPhase() == CallGate::hosting)
+        if (auto* target = currentTarget())
+            followTargetRecord (*target);
 
     // The host always sees the record it received from main.
     VstIntPtr result = 0;
@@ -112,6 +263,7 @@ VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, V
     if (auto hostCallback = bridge.hostCallback.load (std::memory_order_acquire))
         result = hostCallback (&wrapperEffect, opcode, index, value, ptr, opt);
 
+    callGate.leave (CallGate::fromTarget);
     tbLogger.logAudioMasterReturn (opcode, ptr, result, index, value, started);
     return result;
 }

@@ -304,7 +304,7 @@ TEST_P (Transparency, SameAudioAndSummary)
 }
 
 INSTANTIATE_TEST_SUITE_P (Targets, Transparency,
-                          ::testing::Values ("tp_basic.so", "tp_no_replacing.so", "tp_thread_callback.so",
+                          ::testing::Values ("tp_basic.so", "tp_no_replacing.so", "tp_thread_callback.so", "tp_io_change.so",
                                              "tp_double.so --double",
                                              "/usr/lib/vst/3BandEQ-vst.so", "/usr/lib/vst/MVerb-vst.so",
                                              "/usr/lib/vst/lsp-plugins/comp-delay-stereo.so"),

@@ -223,7 +223,7 @@ namespace
                "audioMaster opcode 50 forwarded");
 
         dispatch (wrapper, 12, 0, 1);
-        check (target->numInputs == 4 && wrapper->numInputs == 2, "wrapper keeps numInputs of the moment main returned");
+        check (target->numInputs == 4 && wrapper->numInputs == 4, "wrapper follows numInputs changed inside a call");
 
         check (dispatch (wrapper, 1) == probeResultBase + 1, "Close returns the target's result");
 
@@ -370,6 +370,93 @@ namespace
         check (isMapped (tattleboxPath), "still loaded after the host's dlclose");
     }
 
+    // What the host's IOChanged handler read from the record it was handed.
+    std::atomic<int> inputsAtIoChanged { -1 }, latencyAtIoChanged { -1 };
+
+    VstIntPtr ioHostCallback (AEffect* effect, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
+    {
+        if (opcode == 13 && effect != nullptr)
+        {
+            inputsAtIoChanged = effect->numInputs;
+            latencyAtIoChanged = effect->initialDelay;
+        }
+
+        return hostCallback (effect, opcode, index, value, ptr, opt);
+    }
+
+    // A plug-in that grows its inputs and latency in resume and says so.
+    void runIoChange (const char* tattlebox)
+    {
+        Plugin plugin (tattlebox);
+        auto* wrapper = plugin.entry (ioHostCallback);
+        check (wrapper != nullptr && wrapper->numInputs == 1, "one input at first");
+
+        if (wrapper == nullptr)
+            return;
+
+        dispatch (wrapper, 0);
+        dispatch (wrapper, 12, 0, 1);
+        check (inputsAtIoChanged == 2 && latencyAtIoChanged == 64, "the IOChanged handler reads the new record",
+               std::to_string (inputsAtIoChanged) + " inputs, latency " + std::to_string (latencyAtIoChanged));
+        check (wrapper->numInputs == 2 && wrapper->initialDelay == 64, "and so does everyone after it");
+        dispatch (wrapper, 12, 0, 0);
+        dispatch (wrapper, 1);
+    }
+
+    // A host that sends Close while its other threads still call in: an
+    // audio thread in processReplacing, a GUI thread with dispatcher and
+    // parameter calls. The closing thread waits for the calls inside the
+    // target, and later calls reach nobody.
+    void runCloseRace (const char* tattlebox, int cycles)
+    {
+        Plugin plugin (tattlebox);
+        int hosted = 0;
+
+        for (int i = 0; i < cycles; ++i)
+        {
+            auto* wrapper = plugin.entry (hostCallback);
+
+            if (wrapper == nullptr)
+                continue;
+
+            ++hosted;
+            dispatch (wrapper, 0);
+            dispatch (wrapper, 10, 0, 0, nullptr, 48000.0f);
+            dispatch (wrapper, 11, 0, 64);
+            dispatch (wrapper, 12, 0, 1);
+
+            std::atomic<bool> stop { false };
+            std::thread audio ([&]
+            {
+                float left[64] = {}, right[64] = {};
+                float* channels[] = { left, right };
+
+                while (! stop.load())
+                    wrapper->processReplacing (wrapper, channels, channels, 64);
+            });
+            std::thread gui ([&]
+            {
+                char text[256];
+
+                while (! stop.load())
+                {
+                    dispatch (wrapper, 8, 0, 0, text);
+                    wrapper->setParameter (wrapper, 0, 0.5f);
+                    wrapper->getParameter (wrapper, 0);
+                }
+            });
+
+            usleep ((useconds_t) (200 + 137 * (i % 16)));
+            dispatch (wrapper, 1); // no suspend first: the host's fault
+            usleep (300);
+            stop = true;
+            audio.join();
+            gui.join();
+        }
+
+        check (hosted == cycles, "every cycle hosts", std::to_string (hosted));
+    }
+
     // Many main/Close cycles: no thread left behind, no heap growth, the library unloads.
     void runCycles (const char* tattlebox, const char* targetPath, int cycles)
     {
@@ -424,7 +511,7 @@ int main (int argc, char** argv)
     {
         std::fprintf (stderr, "usage: tb_rawhost SCENARIO TATTLEBOX [ARGUMENTS]\n"
                              "  pointers PROBE | sequence | failures COUNT | state | noclose [MS] | cycles COUNT TARGET\n"
-                             "  | copies SECOND_TATTLEBOX PROBE\n");
+                             "  | copies SECOND_TATTLEBOX PROBE | iochange | closerace COUNT\n");
         return 2;
     }
 
@@ -439,6 +526,8 @@ int main (int argc, char** argv)
     else if (scenario == "unload")                runUnloadWithoutClose (tattlebox);
     else if (scenario == "copies" && argc > 4)    runCopies (tattlebox, argv[3], argv[4]);
     else if (scenario == "cycles" && argc > 4)    runCycles (tattlebox, argv[4], std::atoi (argv[3]));
+    else if (scenario == "iochange")              runIoChange (tattlebox);
+    else if (scenario == "closerace" && argc > 3) runCloseRace (tattlebox, std::atoi (argv[3]));
     else
         return 2;
 

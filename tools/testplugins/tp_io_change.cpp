@@ -1,5 +1,6 @@
-// Starts with one input and two outputs and raises numInputs to two on the
-// first resume, telling the host through IOChanged. Processing only ever reads
+// Starts with one input and two outputs and raises numInputs to two and its
+// latency (initialDelay) to 64 on the first resume, telling the host through
+// IOChanged. Processing only ever reads
 // the first input, so a host that kept the old count stays safe; the new count
 // never exceeds numOutputs, so a host that sized its buffers by the larger of
 // the two at start-up stays safe as well.
@@ -7,6 +8,8 @@
 
 namespace
 {
+constexpr std::int32_t ioChangedLatency = 64;
+
 class IoChangeEffect final : public tp::TestEffect
 {
 public:
@@ -27,6 +30,7 @@ private:
         if (on && effect.numInputs == 1)
         {
             effect.numInputs = 2;
+            effect.initialDelay = ioChangedLatency;
             callHost (tp::audioMasterIOChanged, 0, 0, nullptr, 0.0f);
         }
     }

@@ -1,0 +1,48 @@
+// Tattlebox survives the faults it is put in to watch: a Close racing the
+// host's other threads, a record that changes under the host.
+#include "Sandbox.h"
+
+namespace
+{
+    Run runRawHost (const Sandbox& box, const std::string& arguments, const std::string& target)
+    {
+        return box.run (shellQuoted (rawHostPath) + " " + arguments,
+                        "TB_ZENITY_ANSWER=" + shellQuoted (target) + " TB_ZENITY_LOG=");
+    }
+
+    std::size_t countLines (const Run& run, const std::string& line)
+    {
+        return (std::size_t) std::count (run.log.begin(), run.log.end(), line);
+    }
+}
+
+// tp_basic deletes itself in effClose and its library is unloaded at Close:
+// a call still inside either would crash.
+TEST (TattleboxSurvives, CloseWhileOtherThreadsCallIn)
+{
+    const auto target = realPath (testPlugins / "tp_basic.so");
+    Sandbox box;
+    const auto run = runRawHost (box, "closerace " + shellQuoted (box.plugin) + " 200", target);
+    ASSERT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (run.out.find ("FAIL"), std::string::npos) << run.out;
+    EXPECT_EQ (countLines (run, "tp_basic.so:Unloaded " + target), 200u);
+    EXPECT_EQ (run.err.find ("stays loaded"), std::string::npos);
+
+    // Each kind turned back gets its line once per session and phase at most.
+    for (const std::string kind : { "processReplacing", "effGetParamName", "setParameter", "getParameter" })
+    {
+        const auto during = countLines (run, "tp_basic.so:" + kind + " called during Close");
+        const auto after = countLines (run, "tp_basic.so:" + kind + " called after Close");
+        EXPECT_GT (during + after, 0u) << kind;
+        EXPECT_LE (during, 200u) << kind;
+        EXPECT_LE (after, 200u) << kind;
+    }
+}
+
+TEST (TattleboxSurvives, TheHostReadsTheRecordAsTheTargetChangesIt)
+{
+    Sandbox box;
+    const auto run = runRawHost (box, "iochange " + shellQuoted (box.plugin), realPath (testPlugins / "tp_io_change.so"));
+    EXPECT_EQ (run.status, 0) << describe (run);
+    EXPECT_EQ (run.out.find ("FAIL"), std::string::npos) << run.out;
+}
