@@ -4,6 +4,7 @@
 #include "CallGate.h"
 #include "Thunks.h"
 #include "WrapperEffect.h"
+#include "../log/BackgroundWriter.h"
 #include "../log/LogFile.h"
 #include "../log/StateFile.h"
 #include "../log/TBLogger.h"
@@ -70,6 +71,9 @@ namespace
 
         if (tbLogger.logToFile)
             logFile.openAtPlace();
+
+        if (tbLogger.writeInBackground)
+            backgroundWriter.start();
 
         logText ("Tattlebox - " + bridge.pluginFile.getFullPathName());
         logText (formatDateLine (juce::Time::getCurrentTime()));
@@ -207,6 +211,7 @@ namespace
 
         closeControlWindow();
         bridge.messageThread.stop();
+        backgroundWriter.stop();
     }
 
     void stopWindowAtExitOnce()
@@ -262,7 +267,9 @@ void shutDown()
     closeControlWindow();
     unloadTarget();
     bridge.messageThread.stop(); // the framework shuts down on its own thread
-    logFile.close();
+    // Lines after Close (calls that come too late, the unload line) are
+    // written by their own threads, into the file that stays open for them.
+    backgroundWriter.stop();
     releaseModule (std::exchange (bridge.selfReference, nullptr));
 }
 

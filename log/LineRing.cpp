@@ -28,7 +28,7 @@ bool LineRing::claim (Slot& slot, std::uint64_t ticket) noexcept
     return false;
 }
 
-void LineRing::push (const char* text, std::size_t length) noexcept
+void LineRing::push (const char* text, std::size_t length, bool forWriter) noexcept
 {
     const auto ticket = head.fetch_add (1, relaxed);
     auto& slot = slots[ticket % numSlots];
@@ -58,13 +58,13 @@ void LineRing::push (const char* text, std::size_t length) noexcept
         slot.words[wholeWords].store (word, std::memory_order_release);
     }
 
-    slot.length.store ((std::uint32_t) length, std::memory_order_release);
+    slot.length.store ((std::uint32_t) length | (forWriter ? forWriterBit : 0), std::memory_order_release);
     slot.stamp.store (2 * ticket + 2, std::memory_order_release);
 }
 
 bool LineRing::copyOut (const Slot& slot, std::uint64_t ticket, char* text, std::size_t& length) const noexcept
 {
-    length = std::min ((std::size_t) slot.length.load (std::memory_order_acquire), (std::size_t) maxLineBytes);
+    length = std::min ((std::size_t) (slot.length.load (std::memory_order_acquire) & ~forWriterBit), (std::size_t) maxLineBytes);
 
     for (std::size_t offset = 0; offset < length; offset += 8)
     {
@@ -77,8 +77,9 @@ bool LineRing::copyOut (const Slot& slot, std::uint64_t ticket, char* text, std:
     return slot.stamp.load (relaxed) == 2 * ticket + 2;
 }
 
-int LineRing::read (Reader& reader, int maxLines) noexcept
+int LineRing::read (Cursor& cursor, Reader& reader, int maxLines) noexcept
 {
+    auto& next = cursor.next;
     const auto end = head.load (std::memory_order_acquire);
 
     // Whatever the ring has gone round on since is gone.
@@ -100,17 +101,28 @@ int LineRing::read (Reader& reader, int maxLines) noexcept
         if (stamp < 2 * next + 2)
         {
             // Still being written: next time. A line that is still not there
-            // then, with later ones complete, belongs to a writer that was
-            // stopped on its way or gave up: it counts as missed.
-            if (next + 1 != waitedFor || next + 1 == end)
+            // after `patience` reads, with later ones complete, belongs to a
+            // writer that was stopped on its way or gave up: it counts as missed.
+            if (next + 1 != cursor.waitedFor)
             {
-                waitedFor = next + 1;
+                cursor.waitedFor = next + 1;
+                cursor.roundsWaited = 1;
+                break;
+            }
+
+            if (next + 1 == end || cursor.roundsWaited < cursor.patience)
+            {
+                ++cursor.roundsWaited;
                 break;
             }
 
             ++missed;
             continue;
         }
+
+        if (cursor.writerOnly && stamp == 2 * next + 2
+              && (slot.length.load (std::memory_order_acquire) & forWriterBit) == 0)
+            continue; // written out by its own thread already
 
         std::size_t length = 0;
 
@@ -137,5 +149,14 @@ int LineRing::read (Reader& reader, int maxLines) noexcept
 void LineRing::restartReader() noexcept
 {
     const auto end = head.load (std::memory_order_acquire);
-    next = end > (std::uint64_t) numSlots ? end - numSlots : 0;
+    pageCursor.next = end > (std::uint64_t) numSlots ? end - numSlots : 0;
+}
+
+LineRing::Cursor LineRing::cursorAtHead (int patience, bool writerOnly) const noexcept
+{
+    Cursor cursor;
+    cursor.next = head.load (std::memory_order_acquire);
+    cursor.patience = patience;
+    cursor.writerOnly = writerOnly;
+    return cursor;
 }

@@ -18,8 +18,9 @@ public:
 
     LineRing() noexcept = default;
 
-    // [any thread, realtime] One line, without its line feed; longer ones are cut.
-    void push (const char* text, std::size_t length) noexcept;
+    // [any thread, realtime] One line, without its line feed; longer ones are
+    // cut. forWriter: the background writer still has to write it out.
+    void push (const char* text, std::size_t length, bool forWriter = false) noexcept;
 
     // What read hands over: one line at a time, or how many were lost.
     struct Reader
@@ -29,17 +30,33 @@ public:
         virtual void linesMissed (std::uint64_t count) = 0;
     };
 
+    // Where one reader stands. A line still being written is waited for
+    // `patience` reads in a row while later lines are complete; after that
+    // its writer counts as stopped on its way, and the line as missed.
+    struct Cursor
+    {
+        std::uint64_t next = 0;       // the next ticket to read
+        std::uint64_t waitedFor = 0;  // one more than the ticket waited for (0: none)
+        int roundsWaited = 0;
+        int patience = 1;
+        bool writerOnly = false;      // only the lines pushed for the writer
+    };
+
     // [message] Hands over every line written since the last call, oldest
     // first, up to maxLines of them (the rest wait for the next call); a line
     // still being written waits too. Returns the number of lines handed over.
-    int read (Reader& reader, int maxLines) noexcept;
+    int read (Reader& reader, int maxLines) noexcept { return read (pageCursor, reader, maxLines); }
+    // The same for a reader of its own, one thread at a time per cursor.
+    int read (Cursor& cursor, Reader& reader, int maxLines) noexcept;
 
     // [message] Lines written so far, and those still waiting to be read.
     std::uint64_t written() const noexcept { return head.load (std::memory_order_acquire); }
-    std::uint64_t waiting() const noexcept { return written() - next; }
+    std::uint64_t waiting() const noexcept { return written() - pageCursor.next; }
 
     // [message] The reader starts over at what the ring still holds.
     void restartReader() noexcept;
+    // [any thread] A cursor at the ring's head: it reads only what comes next.
+    Cursor cursorAtHead (int patience, bool writerOnly) const noexcept;
 
 private:
     static constexpr int wordsPerSlot = (maxLineBytes + 1 + 7) / 8;
@@ -57,11 +74,13 @@ private:
     bool claim (Slot& slot, std::uint64_t ticket) noexcept;
     bool copyOut (const Slot& slot, std::uint64_t ticket, char* text, std::size_t& length) const noexcept;
 
+    // A slot's length carries this bit while the writer still has to write it.
+    static constexpr std::uint32_t forWriterBit = 0x80000000u;
+
     alignas (64) std::atomic<std::uint64_t> head { 0 }; // the next ticket
-    alignas (64) std::uint64_t next = 0;               // the reader's next ticket (message thread only)
-    // One more than a ticket the last read found unfinished (0: none); all
-    // zero, so that the ring takes no room in the library file.
-    std::uint64_t waitedFor = 0;
+    // The Log page's (message thread only); all zero, so that the ring takes
+    // no room in the library file.
+    alignas (64) Cursor pageCursor {};
     Slot slots[numSlots];
 };
 

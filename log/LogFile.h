@@ -37,6 +37,8 @@ public:
 
     // [any thread, realtime] The line and its line feed in one write.
     void write (const char* text, std::size_t length) noexcept;
+    // [any thread] Whole lines with their line feeds, in one write (the background writer's).
+    void writeLines (const char* bytes, std::size_t count) noexcept { appendLine (bytes, count); }
     // [any thread, realtime] The same, for a line whose buffer has room for
     // its line feed: written from there, without a copy.
     void writeWithRoom (char* text, std::size_t length) noexcept;

@@ -255,6 +255,7 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("decodeStructures", decodeStructures ? 1 : 0);
     parameters->setAttribute ("timeCalls", timeCalls ? 1 : 0);
     parameters->setAttribute ("logSummary", logSummary ? 1 : 0);
+    parameters->setAttribute ("writeInBackground", writeInBackground ? 1 : 0);
 }
 
 // [start-up] Before any call reaches the logger.
@@ -275,5 +276,6 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "decodeStructures", decodeStructures);
         restoreOption (*parameters, "timeCalls", timeCalls);
         restoreOption (*parameters, "logSummary", logSummary);
+        restoreOption (*parameters, "writeInBackground", writeInBackground);
     }
 }

@@ -1,4 +1,5 @@
 #include "TBLogger.h"
+#include "BackgroundWriter.h"
 #include "CallStatistics.h"
 #include "LineRing.h"
 #include "LineWriter.h"
@@ -69,6 +70,7 @@ void TBLogger::initialise (const juce::String& newName)
     decodeStructures = false;
     timeCalls = false;
     logSummary = false;
+    writeInBackground = true;
     callStatistics::forgetSampleRate();
     setName (newName);
 
@@ -181,19 +183,61 @@ void TBLogger::finishLine (OutputLine& output) noexcept
     linesInFlight.fetch_sub (1, std::memory_order_release);
 }
 
-// Every sink that is on gets the same bytes, one call each.
+// Every sink that is on gets the same bytes, one call each; while the
+// background writer runs, the ring is all this thread writes to.
 void TBLogger::writeLine (char* text, std::size_t length) const noexcept
 {
+    // Counted in around the check and the push, so that the writer's stop
+    // can wait for exactly the lines that found it running.
+    linesForWriter.fetch_add (1);
+
+    if (backgroundWriter.isRunning())
+    {
+        lineRing.push (text, length, true);
+        linesForWriter.fetch_sub (1, std::memory_order_release);
+        return;
+    }
+
+    linesForWriter.fetch_sub (1, std::memory_order_release);
     lineRing.push (text, length);
 
     if (logToDebugOutput.load (relaxed))
     {
         const auto lineSink = sink.load (relaxed);
         (lineSink != nullptr ? lineSink : writeDebugLine) (text, length);
+
+        if (debugOutputJustClosed())
+            noteDebugOutputClosed();
     }
 
     if (logToFile.load (relaxed))
         logFile.writeWithRoom (text, length);
+}
+
+// The reader of standard error went away: the other sinks say so, once.
+void TBLogger::noteDebugOutputClosed() const noexcept
+{
+    OutputLine output;
+    appendPrefix (output.line);
+    output.line.append ("Standard error is closed: lines no longer go there");
+    writeLine (output.buffer, (output.line.text(), output.line.length()));
+}
+
+std::size_t TBLogger::formatLine (const char* text, char* output) const noexcept
+{
+    LineWriter line (output, maxLineLength);
+    appendPrefix (line);
+    line.append (text);
+    line.text();
+    return line.length();
+}
+
+void TBLogger::waitForLinesForWriter() const noexcept
+{
+    // Each is one copy into the ring away; a thread the platform killed
+    // (threads ended at process exit) must not hold anyone up for long.
+    for (int i = 0; i < 100000 && linesForWriter.load() != 0; ++i)
+        std::this_thread::yield();
 }
 
 void TBLogger::logLine (const char* text) noexcept
@@ -206,6 +250,8 @@ void TBLogger::logLine (const char* text) noexcept
 
 void TBLogger::logFinalLine (const char* text) noexcept
 {
+    // Whatever the writer still holds goes out before the last line.
+    backgroundWriter.stop();
     closed = true;
 
     // Each writer under way has one write left; a writer the platform killed

@@ -101,6 +101,16 @@ public:
     // Tests and benchmarks only, before the calls start: replace the
     // debug-output channel with another sink (nullptr restores it).
     void setLineSink (LineSink sink) noexcept;
+    // [any thread] The sink plugged in, or nullptr for the debug-output channel.
+    LineSink getLineSink() const noexcept { return sink.load (std::memory_order_relaxed); }
+
+    // [any thread, realtime] The prefix and text into output (maxLineLength + 2
+    // bytes), as logLine would write it; the line's length.
+    std::size_t formatLine (const char* text, char* output) const noexcept;
+
+    // [shut-down] or [message] Waits, bounded, for the lines that found the
+    // background writer running and are still on their way into the ring.
+    void waitForLinesForWriter() const noexcept;
 
     // Options: read on every call, written by the control window.
     std::atomic<bool> loggingOn { false };
@@ -122,6 +132,9 @@ public:
     std::atomic<bool> timeCalls { false };
     // Not read by the call paths: whether shut-down writes a line per entry called.
     std::atomic<bool> logSummary { false };
+    // Not read by the call paths: whether start-up starts the background
+    // writer (BackgroundWriter.h), which then writes the debug output and the file.
+    std::atomic<bool> writeInBackground { true };
 
 private:
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
@@ -141,6 +154,7 @@ private:
     // writers already under way and turn away every later one.
     std::atomic<int> linesInFlight { 0 };
     std::atomic<bool> closed { false };
+    mutable std::atomic<int> linesForWriter { 0 };
 
     // A line on its way out: the prefix first, then its text, in one buffer
     // with room for a line feed after the longest line (the file sink writes
@@ -156,6 +170,7 @@ private:
     void finishLine (OutputLine& output) noexcept;
     // text has room for one byte more than its length and its terminator.
     void writeLine (char* text, std::size_t length) const noexcept;
+    void noteDebugOutputClosed() const noexcept;
 
     void appendName (LineWriter& line) const noexcept;
     CallStart startTiming() const noexcept;

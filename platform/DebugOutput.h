@@ -7,8 +7,26 @@
 #include <cstring>
 
 // [any thread, realtime] length is the text's length without terminator; longer text than
-// the logger's line limit is cut.
+// the logger's line limit is cut. A reader that went away never raises SIGPIPE:
+// from then on nothing more is written there.
 void writeDebugLine (const char* text, std::size_t length) noexcept;
+
+enum class DebugOutputStatus { written, closed, stalled };
+
+// [any thread] The background writer's: whole lines, each with its line feed,
+// count bytes in all (at most debugOutputBatchBytes). Waits at most timeoutMs
+// for the channel to take them (stalled: nothing was written, try again).
+DebugOutputStatus writeDebugLines (const char* bytes, std::size_t count, int timeoutMs) noexcept;
+
+// What a pipe takes in one piece: lines of several writers never mix.
+constexpr std::size_t debugOutputBatchBytes = 4096;
+
+// [any thread, realtime] True once, for the first write that found the
+// channel closed for good (its reader gone), so that the other sinks can say so.
+bool debugOutputJustClosed() noexcept;
+
+// [any thread] The calling thread gets EPIPE instead of SIGPIPE (the writer's own thread).
+void blockBrokenPipeSignal() noexcept;
 
 namespace debugOutputDetail
 {

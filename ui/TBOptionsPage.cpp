@@ -1,6 +1,7 @@
 #include "TBOptionsPage.h"
 #include "TBPalette.h"
 
+#include "log/BackgroundWriter.h"
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
 
@@ -47,6 +48,8 @@ TBOptionsPage::TBOptionsPage()
     logToDebugOutputToggle = addToggle ("Log to Debug Output", debugOutputName, logger.logToDebugOutput);
     logToFileToggle = addToggle ("Log to File", "a file beside the settings, started anew at 64 MB",
                                  logger.logToFile);
+    writeInBackgroundToggle = addToggle ("Write in Background", "by a thread of its own: calls never wait for a disk",
+                                         logger.writeInBackground);
     logFilePlace = &addNote ({});
     addNote ("The Log page always shows them.");
 
@@ -117,6 +120,7 @@ void TBOptionsPage::refresh()
     syncToggle (*rememberTargetToggle, logger.rememberTarget);
     syncToggle (*timeCallsToggle, logger.timeCalls);
     syncToggle (*logSummaryToggle, logger.logSummary);
+    syncToggle (*writeInBackgroundToggle, logger.writeInBackground);
 
     const auto place = logFile.getPlace();
     const auto text = place == juce::File() ? juce::String() : "File: " + place.getFullPathName();
@@ -139,6 +143,15 @@ void TBOptionsPage::buttonClicked (juce::Button* button)
     else if (button == rememberTargetToggle.get())       logger.rememberTarget = on;
     else if (button == timeCallsToggle.get())            logger.timeCalls = on;
     else if (button == logSummaryToggle.get())           logger.logSummary = on;
+    else if (button == writeInBackgroundToggle.get())
+    {
+        logger.writeInBackground = on;
+
+        if (on)
+            backgroundWriter.start();
+        else
+            backgroundWriter.stop();
+    }
     else if (button == logToFileToggle.get())
     {
         // Opened before the switch lets lines through; a file that cannot be

@@ -24,7 +24,7 @@ public:
     // What a line carries; what is measured; where lines go; what is kept for next time.
     std::unique_ptr<juce::ToggleButton> logParametersToggle, logReturnParametersToggle, logTimeToggle,
                                         decodeStructuresToggle;
-    std::unique_ptr<juce::ToggleButton> timeCallsToggle, logSummaryToggle;
+    std::unique_ptr<juce::ToggleButton> timeCallsToggle, logSummaryToggle, writeInBackgroundToggle;
     std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 

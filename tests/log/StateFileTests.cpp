@@ -209,7 +209,7 @@ TEST_F (StateFileTest, WrittenDocumentHasTheExpectedShape)
     // The first three as they always stood, then the later options.
     EXPECT_EQ (attributes.joinIntoString (" "),
                "logParameters=1 logReturnParameters=1 logTime=0 rememberTarget=0 logToDebugOutput=1 logToFile=0 decodeStructures=0 "
-              "timeCalls=0 logSummary=0");
+              "timeCalls=0 logSummary=0 writeInBackground=1");
 }
 
 TEST_F (StateFileTest, RememberedTargetRoundTripsOnlyWhileTheOptionIsOn)

@@ -1,0 +1,255 @@
+#include "BackgroundWriter.h"
+#include "LogFile.h"
+#include "TBLogger.h"
+
+#include "../platform/DebugOutput.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+BackgroundWriter backgroundWriter;
+
+namespace
+{
+    using namespace std::chrono;
+
+    constexpr int maxLinesPerRound = 1024;
+    // A thread that made lines may be preempted between taking its place in
+    // the ring and finishing its line: it is waited for this many rounds.
+    constexpr int roundsForAStoppedLine = 100;
+    // Standard error gets this long to take a batch before its lines count as dropped.
+    constexpr int standardErrorWaitMs = 20;
+    // A writer whose heartbeat stands still this long has been ended by the
+    // system (threads ended at exit) or is stuck in a write.
+    constexpr auto givenUpAfter = milliseconds (250);
+
+    void writeCountLine (std::uint64_t count, const char* what, bool toStandardErrorOnly)
+    {
+        char text[128];
+        LineWriter line (text);
+        line.appendDecimal ((std::int64_t) count);
+        line.append (count == 1 ? " line dropped by the background writer" : " lines dropped by the background writer");
+        line.append (what);
+
+        if (! toStandardErrorOnly)
+        {
+            tbLogger.logLine (line.text());
+            return;
+        }
+
+        char output[TBLogger::maxLineLength + 2];
+        auto length = tbLogger.formatLine (line.text(), output);
+        output[length++] = '\n';
+        writeDebugLines (output, length, standardErrorWaitMs);
+    }
+}
+
+// Whole lines with their line feeds, handed to each sink in one piece.
+struct BackgroundWriter::Batch final : LineRing::Reader
+{
+    explicit Batch (BackgroundWriter& w) noexcept : writer (w) {}
+
+    void lineRead (const char* text, std::size_t length) override
+    {
+        if (used + length + 1 > sizeof (bytes))
+            flush();
+
+        std::memcpy (bytes + used, text, length);
+        bytes[used + length] = '\n';
+        used += length + 1;
+        ++lines;
+    }
+
+    void linesMissed (std::uint64_t count) override { missed += count; }
+
+    void flush() noexcept
+    {
+        if (used == 0)
+            return;
+
+        if (tbLogger.logToDebugOutput.load (std::memory_order_relaxed))
+            toDebugOutput();
+
+        if (tbLogger.logToFile.load (std::memory_order_relaxed))
+            logFile.writeLines (bytes, used);
+
+        writer.written.fetch_add ((std::uint64_t) lines, std::memory_order_relaxed);
+        used = 0;
+        lines = 0;
+    }
+
+    void toDebugOutput() noexcept
+    {
+        // In pieces a pipe takes whole, each ending with a line.
+        for (std::size_t start = 0; start < used;)
+        {
+            auto end = std::min (used, start + debugOutputBatchBytes);
+
+            while (end < used && bytes[end - 1] != '\n')
+                --end;
+
+            toDebugOutput (start, end);
+            start = end;
+        }
+    }
+
+    void toDebugOutput (std::size_t start, std::size_t end) noexcept
+    {
+        // Tests and benchmarks plug in a sink of their own, line by line.
+        if (auto sink = tbLogger.getLineSink())
+        {
+            for (auto line = start; line < end;)
+            {
+                const auto lineEnd = (std::size_t) (static_cast<const char*> (std::memchr (bytes + line, '\n', end - line)) - bytes);
+                sink (bytes + line, lineEnd - line);
+                line = lineEnd + 1;
+            }
+
+            return;
+        }
+
+        auto& stalled = writer.standardErrorDropped;
+
+        if (stalled > 0 && writeDebugLines ("", 0, 0) == DebugOutputStatus::written)
+            writeCountLine (std::exchange (stalled, 0), " (standard error did not take them)", true);
+
+        if (stalled > 0 || writeDebugLines (bytes + start, end - start, standardErrorWaitMs) == DebugOutputStatus::stalled)
+            stalled += (std::uint64_t) std::count (bytes + start, bytes + end, '\n');
+
+        if (debugOutputJustClosed())
+            tbLogger.logLine ("Standard error is closed: lines no longer go there");
+    }
+
+    BackgroundWriter& writer;
+    // The file takes it in one write; standard error in pieces.
+    char bytes[64 * 1024];
+    std::size_t used = 0;
+    int lines = 0;
+    std::uint64_t missed = 0;
+};
+
+BackgroundWriter::~BackgroundWriter()
+{
+    // At the process's end the thread may be gone or stuck: never terminate for it.
+    if (thread.joinable())
+        thread.detach();
+}
+
+bool BackgroundWriter::start() noexcept
+{
+    if (running.load() || ! finished.load())
+        return running.load();
+
+    cursor = lineRing.cursorAtHead (roundsForAStoppedLine, true);
+    position = cursor.next;
+    finished = false;
+    running = true;
+
+    try
+    {
+        thread = std::thread ([this] { run(); });
+        return true;
+    }
+    catch (...) // no thread: the lines stay with their callers
+    {
+        running = false;
+        finished = true;
+        return false;
+    }
+}
+
+void BackgroundWriter::run() noexcept
+{
+    blockBrokenPipeSignal();
+    int idleRounds = 0;
+
+    while (running.load())
+    {
+        heartbeat.fetch_add (1, std::memory_order_relaxed);
+
+        if (drain (maxLinesPerRound) > 0)
+        {
+            idleRounds = 0;
+            continue;
+        }
+
+        // Soon after lines, and less often when the calls have gone quiet.
+        std::this_thread::sleep_for (++idleRounds < 100 ? milliseconds (1) : milliseconds (4));
+    }
+
+    finished = true;
+}
+
+int BackgroundWriter::drain (int maxLines) noexcept
+{
+    if (draining.exchange (true, std::memory_order_acquire))
+        return 0;
+
+    const auto waiting = lineRing.written() - cursor.next;
+
+    if (waiting > highWater.load (std::memory_order_relaxed))
+        highWater.store (std::min (waiting, (std::uint64_t) LineRing::numSlots), std::memory_order_relaxed);
+
+    Batch batch (*this);
+    auto handed = lineRing.read (cursor, batch, maxLines);
+    batch.flush();
+    position.store (cursor.next, std::memory_order_release);
+    draining.store (false, std::memory_order_release);
+
+    if (batch.missed > 0)
+    {
+        dropped.fetch_add (batch.missed, std::memory_order_relaxed);
+        writeCountLine (batch.missed, "", false);
+        ++handed;
+    }
+
+    return handed;
+}
+
+void BackgroundWriter::waitForTheThread() noexcept
+{
+    auto lastBeat = heartbeat.load();
+    auto since = steady_clock::now();
+
+    while (! finished.load())
+    {
+        std::this_thread::sleep_for (microseconds (500));
+
+        if (const auto beat = heartbeat.load(); beat != lastBeat)
+        {
+            lastBeat = beat;
+            since = steady_clock::now();
+        }
+        else if (steady_clock::now() - since > givenUpAfter)
+        {
+            thread.detach();
+            return;
+        }
+    }
+
+    thread.join();
+}
+
+void BackgroundWriter::stop() noexcept
+{
+    if (! running.exchange (false))
+        return;
+
+    if (thread.joinable())
+        waitForTheThread();
+
+    // Lines that found the writer running are in the ring, or about to be.
+    tbLogger.waitForLinesForWriter();
+    cursor.patience = 8;
+
+    for (int round = 0; round < 400 && lineRing.written() > cursor.next; ++round)
+        if (drain (LineRing::numSlots) == 0)
+            std::this_thread::yield();
+}
+
+BackgroundWriter::Figures BackgroundWriter::getFigures() const noexcept
+{
+    return { written.load (std::memory_order_relaxed), dropped.load (std::memory_order_relaxed),
+             highWater.load (std::memory_order_relaxed) };
+}
