@@ -48,3 +48,29 @@ TEST (TattleboxSurvives, TheHostReadsTheRecordAsTheTargetChangesIt)
     EXPECT_EQ (run.status, 0) << describe (run);
     EXPECT_EQ (run.out.find ("FAIL"), std::string::npos) << run.out;
 }
+
+// Standard error on a pipe whose reader exits after the host's own last line, as with
+// `host 2>&1 | tee log` when tee ends: the host lives on as it does without
+// Tattlebox, with the background writer and with the synchronous one.
+TEST (TattleboxSurvives, AReaderOfStandardErrorThatGoesAway)
+{
+    REQUIRE_HOST_TOOLS();
+    const auto target = realPath (testPlugins / "tp_basic.so");
+
+    auto exitStatus = [&] (const Sandbox& box, const std::string& plugin)
+    {
+        const auto host = shellQuoted (tbhost) + " --blocks 400 " + shellQuoted (plugin);
+        box.run ("sh -c '(" + host + " 2>&1 >/dev/null; echo $? >status) | sed -n /Initialising/q'");
+        return readFile (box.dir / "status");
+    };
+
+    Sandbox box;
+    box.answer ({ target, target });
+    const auto direct = exitStatus (box, target);
+    EXPECT_EQ (direct, "0\n");
+    EXPECT_EQ (exitStatus (box, box.plugin), direct);
+
+    std::ofstream (box.pluginDir / "Tattlebox.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Tattlebox><Logger><Parameters writeInBackground=\"0\"/></Logger></Tattlebox>\n";
+    EXPECT_EQ (exitStatus (box, box.plugin), direct) << "synchronous";
+}
