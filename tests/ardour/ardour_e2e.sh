@@ -4,7 +4,7 @@
 # from /usr/lib/vst. Checks are made on Tattlebox's call log (the host's
 # stderr), on Ardour's own results and on the audio Ardour meters.
 #
-#   ardour_e2e.sh BUILD_DIR session|copies|timing|scanner-nodisplay
+#   ardour_e2e.sh BUILD_DIR session|copies|timing|latency|scanner-nodisplay
 #
 # Exits 77 (CTest's SKIP_RETURN_CODE) where Ardour or a target is missing.
 # Each run works in a fresh folder, kept and printed when a check fails.
@@ -19,6 +19,7 @@ lua_tool=/usr/bin/ardour7-lua
 scanner=/usr/lib/ardour7/ardour-vst-scanner
 eq=/usr/lib/vst/3BandEQ-vst.so
 mverb=/usr/lib/vst/MVerb-vst.so
+limiter=/usr/lib/vst/lsp-plugins/limiter-stereo.so
 limit=120   # seconds for one Ardour process before it counts as hung
 
 skip() { echo "skipped: $*"; exit 77; }
@@ -280,6 +281,42 @@ test_timing() {
     done
 }
 
+# LSP's limiter sets its latency (initialDelay) in its first block and again
+# when its lookahead changes, each time calling IOChanged from inside
+# processReplacing. Ardour must see the same latencies through Tattlebox as
+# with the limiter hosted directly, each in a session of its own: the two in
+# one plug-in path would share a unique ID.
+test_latency() {
+    need_display
+    [ -f "$limiter" ] || skip "$limiter is not installed (lsp-plugins-vst)"
+    mkdir -p "$work/direct"
+    cp -p "$limiter" "$work/direct/"
+    copy_plugin Tattlebox.so
+    remember_target "$work/vst/Tattlebox.xml" "$limiter"
+    scan "$work/direct/${limiter##*/}" "$work/scan-direct.log"
+    scan "$work/vst/Tattlebox.so" "$work/scan.log"
+    local cache
+    cache=$(cache_of "$work/vst/Tattlebox.so")
+    expect "scan cache records Tattlebox as Limiter Stereo" grep -q 'name="Limiter Stereo"' "${cache:-/dev/null}"
+
+    # Parameter 11, the lookahead: 0.1..20 ms, 1 is 20 ms.
+    local how path status reported=()
+    for how in direct tattlebox; do
+        [ $how = direct ] && path=$work/direct || path=$work/vst
+        LXVST_PATH=$path VST_PATH=$path \
+            run_lua "$work/$how.log" latency.lua "$work/session-$how" "Limiter Stereo" 11 1
+        status=$?
+        expect "$how: ardour7-lua exits with 0 (status $status)" equals $status 0
+        reported+=("$(sed -n 's/^E2E latency \(default\|set\) //p' "$work/$how.log" | xargs)")
+        echo "info: $how: latency at the defaults, with 20 ms lookahead: ${reported[-1]}"
+    done
+    local default set
+    read -r default set <<< "${reported[0]}"
+    expect "direct: a latency, changed by the lookahead (${reported[0]})" \
+        test "${default:-0}" -gt 0 -a "${set:-0}" -gt 0 -a "${default:-0}" -ne "${set:-0}"
+    expect "Tattlebox: the same latencies as direct (${reported[1]})" test "${reported[1]}" = "${reported[0]}"
+}
+
 # The scanner with no X display at all: Tattlebox still hosts the target,
 # and Ardour records it.
 test_scanner_nodisplay() {
@@ -305,6 +342,7 @@ case $test in
     session) test_session ;;
     copies) test_copies ;;
     timing) test_timing ;;
+    latency) test_latency ;;
     scanner-nodisplay) test_scanner_nodisplay ;;
     *) echo "unknown sub-command: $test"; exit 2 ;;
 esac
