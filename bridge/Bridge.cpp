@@ -196,9 +196,14 @@ namespace
 
 
 
-    void closeControlWindow()
+    // Bounded: a Windows host that sends Close from another thread while its
+    // own thread waits for that one would never let the window go.
+    constexpr int windowWaitMilliseconds = 2000;
+
+    bool closeControlWindow()
     {
-        bridge.messageThread.callAndWait ([] { bridge.controlWindow.reset(); });
+        return bridge.messageThread.callAndWait ([] { bridge.controlWindow.reset(); }, windowWaitMilliseconds)
+            || ! bridge.messageThread.isRunning();
     }
 
     // A host that exits without Close: the window and its timer would go on
@@ -264,13 +269,22 @@ void shutDown()
         tbLogger.writeSummary();
 
     writeStateFile (bridge.pluginFile, bridge.lastDirectory, bridge.rememberedTarget);
-    closeControlWindow();
+    const auto windowClosed = closeControlWindow();
     unloadTarget();
-    bridge.messageThread.stop(); // the framework shuts down on its own thread
+
+    // The framework shuts down on its own thread. Where that thread never
+    // came to it, its window procedures still stand: the library stays.
+    const auto frameworkDown = windowClosed && bridge.messageThread.stop();
+
+    if (! frameworkDown)
+        logText ("The window's thread did not shut the framework down within 2 s: Tattlebox stays loaded");
+
     // Lines after Close (calls that come too late, the unload line) are
     // written by their own threads, into the file that stays open for them.
     backgroundWriter.stop();
-    releaseModule (std::exchange (bridge.selfReference, nullptr));
+
+    if (frameworkDown)
+        releaseModule (std::exchange (bridge.selfReference, nullptr));
 }
 
 AEffect* tattleboxMain (AudioMasterCallback hostCallback)

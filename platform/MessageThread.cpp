@@ -3,6 +3,8 @@
 
 #include <juce_events/juce_events.h>
 
+#include <memory>
+
 bool MessageThread::post (std::function<void()> fn)
 {
     return isRunning() && juce::MessageManager::callAsync (std::move (fn));
@@ -32,4 +34,35 @@ bool MessageThread::callAndWait (std::function<void()> fn)
 
     done.wait();
     return true;
+}
+
+bool MessageThread::callAndWait (std::function<void()> fn, int timeoutMs)
+{
+    if (! isRunning())
+        return false;
+
+    if (isThisTheMessageThread())
+    {
+        fn();
+        return true;
+    }
+
+    // Shared with the message, which may outlive this wait.
+    struct Call
+    {
+        std::function<void()> fn;
+        juce::WaitableEvent done;
+    };
+
+    auto call = std::make_shared<Call>();
+    call->fn = std::move (fn);
+
+    if (! post ([call]
+                {
+                    try { call->fn(); } catch (...) {}
+                    call->done.signal();
+                }))
+        return false;
+
+    return call->done.wait ((double) timeoutMs);
 }

@@ -55,22 +55,23 @@ void MessageThread::start()
     started.wait();
 }
 
-void MessageThread::stop()
+bool MessageThread::stop()
 {
     if (! isRunning())
-        return;
+        return true;
 
     if (isThisTheMessageThread())
     {
         // Cannot join itself; only a message callback could get here.
         jassertfalse;
-        return;
+        return false;
     }
 
     quitRequested = true;
     post ([] {}); // wakes the loop from its poll
     wakeUpPosted.signal();
     thread.join();
+    return true;
 }
 
 bool MessageThread::isRunning() const noexcept

@@ -132,7 +132,8 @@ int main (int argc, char* argv[])
             return status;
 
     tbsession::printLine ("entry", first.entryName);
-    const tbsession::SessionSettings settings { options->blocks, dump.get(), pump, options->midi, options->doublePrecision };
+    const tbsession::SessionSettings settings { options->blocks, dump.get(), pump, options->midi, options->doublePrecision,
+                                                     options->closeFromThread };
 
     for (int run = 1; run <= (options->twice ? 2 : 1); ++run)
     {

@@ -6,7 +6,8 @@ namespace tbsession
 
 const char* const usageText =
     "usage: tbsession [--blocks N] [--dump-audio FILE] [--debug-log FILE]\n"
-    "                 [--pump-ms N] [--twice] [--midi] [--double] [--alongside PLUGIN2] PLUGIN";
+    "                 [--pump-ms N] [--twice] [--midi] [--double] [--close-from-thread]\n"
+    "                 [--alongside PLUGIN2] PLUGIN";
 
 std::optional<Options> parseOptions (const std::vector<std::string>& args, std::string& error)
 {
@@ -17,7 +18,8 @@ std::optional<Options> parseOptions (const std::vector<std::string>& args, std::
     const auto isFlag = [&] (const std::string& name)
     {
         return tbtools::takeFlag (name, { { "--twice", &options.twice }, { "--midi", &options.midi },
-                                          { "--double", &options.doublePrecision } });
+                                          { "--double", &options.doublePrecision },
+                                          { "--close-from-thread", &options.closeFromThread } });
     };
 
     const auto option = [&] (const std::string& name, const std::string& value)

@@ -15,6 +15,7 @@ struct Options
     bool twice = false;
     bool midi = false;
     bool doublePrecision = false; // where the plug-in offers it
+    bool closeFromThread = false; // Close sent from a second thread while this one pumps
     std::string dumpFile;     // empty: no dump
     std::string debugLogFile; // empty: no capture (Windows only)
     std::string plugin;

@@ -4,9 +4,11 @@
 #include "tools/tbhost/TestSignal.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <cmath>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tbsession
@@ -23,7 +25,7 @@ enum Opcode : std::int32_t
     effGetVstVersion = 58
 };
 
-constexpr std::int32_t audioMasterVersion = 1;
+constexpr std::int32_t audioMasterVersion = 1, audioMasterIOChanged = 13;
 constexpr std::int32_t effFlagsCanReplacing = 1 << 4;
 constexpr std::int32_t effFlagsCanDoubleReplacing = 1 << 12;
 constexpr std::int32_t effSetProcessPrecision = 77, processPrecision64 = 1;
@@ -254,8 +256,13 @@ void processBlocks (AEffect* effect, const SessionSettings& settings)
 }
 } // namespace
 
-VstIntPtr hostCallback (AEffect*, std::int32_t opcode, std::int32_t, VstIntPtr, void*, float)
+VstIntPtr hostCallback (AEffect* effect, std::int32_t opcode, std::int32_t, VstIntPtr, void*, float)
 {
+    // What a host reads when told that the plug-in's inputs or latency changed.
+    if (opcode == audioMasterIOChanged && effect != nullptr)
+        printLine ("io changed", std::to_string (effect->numInputs) + " inputs, " + std::to_string (effect->numOutputs)
+                                     + " outputs, latency " + std::to_string (effect->initialDelay));
+
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
@@ -263,6 +270,31 @@ void printLine (const char* key, const std::string& value)
 {
     std::printf ("%s: %s\n", key, value.c_str());
     std::fflush (stdout);
+}
+
+void closeEffect (AEffect* effect, const SessionSettings& settings)
+{
+    if (! settings.closeFromThread)
+    {
+        dispatch (effect, effClose);
+        return;
+    }
+
+    // As hosts that close from a worker thread do: this thread goes on
+    // pumping its messages until the Close has returned.
+    std::atomic<bool> closed { false };
+    std::thread closer ([&] { dispatch (effect, effClose); closed = true; });
+
+    while (! closed.load())
+    {
+        if (settings.betweenSteps)
+            settings.betweenSteps();
+
+        std::this_thread::yield();
+    }
+
+    closer.join();
+    printLine ("closed from", "a second thread");
 }
 
 void runSession (AEffect* effect, const SessionSettings& settings)
@@ -299,7 +331,7 @@ void runSession (AEffect* effect, const SessionSettings& settings)
     step();
     dispatch (effect, effMainsChanged, 0, 0);
     step();
-    dispatch (effect, effClose);
+    closeEffect (effect, settings);
     step();
 }
 

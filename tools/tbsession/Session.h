@@ -19,6 +19,7 @@ struct SessionSettings
     std::function<void()> betweenSteps; // e.g. pumping the host thread's messages
     bool midi = false;                  // events before the first block: two notes and a SysEx
     bool doublePrecision = false;       // processDoubleReplacing where the plug-in offers it
+    bool closeFromThread = false;       // effClose from a second thread, this one pumping meanwhile
 };
 
 // Main thread. Answers audioMasterVersion with 2400, everything else with 0.

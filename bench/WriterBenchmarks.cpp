@@ -1,0 +1,192 @@
+// What the calling thread pays with the background writer against the
+// synchronous one: a logged line into the file and to standard error, the
+// writer's sustained rate, a logged call's tail latency while another process
+// loads the disk, and the unlogged call with the Close gate's in-flight count.
+#include "bridge/CallGate.h"
+#include "log/BackgroundWriter.h"
+#include "log/LogFile.h"
+#include "log/TBLogger.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+    constexpr std::int32_t opcode = 43;
+
+    __attribute__ ((noinline)) VstIntPtr target (std::int32_t op) noexcept
+    {
+        benchmark::ClobberMemory();
+        return op;
+    }
+
+    juce::File benchFile (const char* name)
+    {
+        auto file = juce::File::getSpecialLocation (juce::File::tempDirectory).getChildFile (name);
+        file.deleteFile();
+        return file;
+    }
+
+    // The logger with one opcode logged, into the file and/or standard error
+    // (sent to /dev/null), by the background writer or by the caller.
+    struct Sinks
+    {
+        Sinks (bool toFile, bool toStandardError, bool inBackground)
+        {
+            tbLogger.initialise ("MyDelay.so");
+            TBLogger::setOpCodeEnabled (true, groupDispatcher, opcode);
+            savedStderr = ::dup (STDERR_FILENO);
+            const int devNull = ::open ("/dev/null", O_WRONLY);
+            ::dup2 (devNull, STDERR_FILENO);
+            ::close (devNull);
+            tbLogger.logToDebugOutput = toStandardError;
+
+            if (toFile)
+                logFile.open (file);
+
+            tbLogger.logToFile = toFile;
+
+            if (inBackground)
+                backgroundWriter.start();
+        }
+
+        ~Sinks()
+        {
+            backgroundWriter.stop();
+            tbLogger.logToFile = false;
+            logFile.close();
+            file.deleteFile();
+            ::dup2 (savedStderr, STDERR_FILENO);
+            ::close (savedStderr);
+        }
+
+        juce::File file = benchFile ("tb-bench-writer.log");
+        int savedStderr = -1;
+    };
+
+    // The cost on the calling thread, per logged line; the writer's
+    // figures in the counters (nothing may be dropped at this rate).
+    void BM_LoggedLineBy (benchmark::State& state)
+    {
+        const bool toFile = state.range (0) != 0, inBackground = state.range (1) != 0;
+        Sinks sinks (toFile, ! toFile, inBackground);
+        const auto before = backgroundWriter.getFigures();
+
+        for (auto _ : state)
+        {
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+
+            // A host makes calls, not only lines: pause while the writer is half a ring behind.
+            if (inBackground && backgroundWriter.backlog() > LineRing::numSlots / 2)
+            {
+                state.PauseTiming();
+
+                while (backgroundWriter.backlog() > 64)
+                    std::this_thread::yield();
+
+                state.ResumeTiming();
+            }
+        }
+
+        state.counters["dropped"] = (double) (backgroundWriter.getFigures().dropped - before.dropped);
+    }
+
+    // Lines into the file as fast as the writer takes them: the caller
+    // waits whenever it is half a ring ahead, so nothing is dropped.
+    void BM_SustainedIntoFile (benchmark::State& state)
+    {
+        Sinks sinks (true, false, true);
+        const auto before = backgroundWriter.getFigures();
+
+        for (auto _ : state)
+        {
+            tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+
+            while (backgroundWriter.backlog() > LineRing::numSlots / 2)
+                std::this_thread::yield();
+        }
+
+        backgroundWriter.stop();
+        const auto after = backgroundWriter.getFigures();
+        state.counters["dropped"] = (double) (after.dropped - before.dropped);
+        state.counters["lines/s"] = benchmark::Counter ((double) state.iterations(), benchmark::Counter::kIsRate);
+    }
+
+    // Another process writes to the same disk as fast as it can (dd, direct
+    // I/O); one logged processReplacing call every 100 us, as an audio
+    // thread's calls come: the 99.9th percentile and the worst.
+    void BM_TailLatencyUnderDiskLoad (benchmark::State& state)
+    {
+        const bool inBackground = state.range (0) != 0;
+        const auto loadFile = benchFile ("tb-bench-disk-load");
+        const auto command = "exec dd if=/dev/zero of='" + loadFile.getFullPathName().toStdString()
+                           + "' bs=1M count=100000 oflag=direct status=none 2>/dev/null";
+        const auto loader = ::fork();
+
+        if (loader == 0)
+        {
+            ::execl ("/bin/sh", "sh", "-c", command.c_str(), (char*) nullptr);
+            ::_exit (127);
+        }
+
+        Sinks sinks (true, false, inBackground);
+        TBLogger::setOpCodeEnabled (true, groupAEffectFunctions, functionProcessReplacing);
+        std::vector<double> microseconds;
+
+        for (auto _ : state)
+        {
+            const auto start = std::chrono::steady_clock::now();
+            tbLogger.logProcess (nullptr, nullptr, 512, true);
+            microseconds.push_back (std::chrono::duration<double, std::micro> (std::chrono::steady_clock::now() - start).count());
+            std::this_thread::sleep_for (std::chrono::microseconds (100));
+        }
+
+        ::kill (loader, SIGTERM);
+        ::waitpid (loader, nullptr, 0);
+        loadFile.deleteFile();
+        std::sort (microseconds.begin(), microseconds.end());
+        state.counters["p99.9_us"] = microseconds[(std::size_t) ((double) microseconds.size() * 0.999)];
+        state.counters["max_us"] = microseconds.back();
+    }
+
+    // The unlogged call as the thunks make it now: counted in and out of the
+    // Close gate around the forward.
+    void BM_CountedNotLoggedThroughGate (benchmark::State& state)
+    {
+        tbLogger.initialise ("MyDelay.so");
+        TBLogger::setAllOpCodesEnabled (false);
+        callGate.open();
+
+        for (auto _ : state)
+        {
+            const auto started = tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+            VstIntPtr result = 0;
+
+            if (callGate.enter (CallGate::intoTarget))
+            {
+                result = target (opcode);
+                callGate.leave (CallGate::intoTarget);
+            }
+
+            tbLogger.logDispatcherReturn (opcode, nullptr, result, 0, 512, started);
+            benchmark::DoNotOptimize (result);
+        }
+
+        callGate.beginClose();
+        callGate.endClose();
+    }
+}
+
+BENCHMARK (BM_LoggedLineBy)->ArgNames ({ "file", "background" })->ArgsProduct ({ { 1, 0 }, { 0, 1 } });
+BENCHMARK (BM_SustainedIntoFile)->UseRealTime();
+BENCHMARK (BM_TailLatencyUnderDiskLoad)->ArgName ("background")->Arg (0)->Arg (1)->Iterations (20000)->UseRealTime();
+BENCHMARK (BM_CountedNotLoggedThroughGate);
