@@ -120,6 +120,14 @@ public:
         appendBytes (start, static_cast<std::size_t> (digits + sizeof (digits) - start));
     }
 
+    // "%llu": counts, which may pass 2^32.
+    void appendUnsigned (std::uint64_t value) noexcept
+    {
+        char digits[24];
+        char* start = formatUnsigned (digits + sizeof (digits), value);
+        appendBytes (start, static_cast<std::size_t> (digits + sizeof (digits) - start));
+    }
+
     // "%X": upper-case hexadecimal, no leading zeros.
     void appendHex (std::uint32_t value) noexcept
     {

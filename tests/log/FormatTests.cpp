@@ -88,6 +88,7 @@ TEST (LineWriter, IntegersAndPointersMatchPrintf)
 {
     auto decimal = [] (LineWriter& l, std::uint64_t v) { l.appendDecimal ((std::int64_t) v); };
     auto hex = [] (LineWriter& l, std::uint64_t v) { l.appendHex ((std::uint32_t) v); };
+    auto count = [] (LineWriter& l, std::uint64_t v) { l.appendUnsigned (v); };
     auto pointer = [] (LineWriter& l, std::uint64_t v) { l.appendPointer (reinterpret_cast<const void*> (v)); };
 
     std::vector<std::uint64_t> values { 0, 1, 9, 10, 0x7fffffff, 0x80000000, 0xffffffff, 0x9f4,
@@ -105,6 +106,8 @@ TEST (LineWriter, IntegersAndPointersMatchPrintf)
         ASSERT_EQ (written (decimal, v), expected);
         std::snprintf (expected, sizeof (expected), "%d", (int) (std::uint32_t) v);
         ASSERT_EQ (written (decimal, (std::uint64_t) (std::int64_t) (std::int32_t) v), expected);
+        std::snprintf (expected, sizeof (expected), "%llu", (unsigned long long) v);
+        ASSERT_EQ (written (count, v), expected);
         std::snprintf (expected, sizeof (expected), "%X", (unsigned) v);
         ASSERT_EQ (written (hex, v), expected);
         std::snprintf (expected, sizeof (expected), "%016llX", (unsigned long long) v);
