@@ -11,6 +11,7 @@
 #include "../platform/ModuleFile.h"
 #include "../platform/PluginLibrary.h"
 #include "../platform/StaticOrder.h"
+#include "../platform/TimeOfDay.h"
 
 #include <cstring>
 #include <utility>
@@ -70,6 +71,8 @@ namespace
         if (tbLogger.logToFile)
             logFile.openAtPlace();
 
+        // The zone lookup, here rather than at a first line on an audio thread.
+        refreshLocalTimeOffset();
         logText ("Tattlebox - " + bridge.pluginFile.getFullPathName());
         logText (formatDateLine (juce::Time::getCurrentTime()));
     }

@@ -1,7 +1,9 @@
 #include "LogCapture.h"
+#include "platform/TimeOfDay.h"
 
 #include <juce_core/juce_core.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -334,4 +336,43 @@ TEST_F (LoggerTest, TimePrefixIsLocalWallClock)
     }
 
     EXPECT_EQ (line.substr (13), prefix() + "getParameter(index: 0)");
+}
+
+// Lines add the offset the last refresh looked up and ask the zone nothing:
+// a changed zone shows only after a refresh.
+TEST_F (LoggerTest, TheZoneIsLookedUpOnlyAtARefresh)
+{
+    const char* previous = std::getenv ("TZ");
+    const std::string saved = previous != nullptr ? previous : "";
+    tbLogger.logTime = true;
+
+    const auto expectOffset = [] (int minutes)
+    {
+        const auto utcMinute = [] { return (int) (std::time (nullptr) / 60 % 1440); };
+        const auto before = utcMinute();
+        tbLogger.logLine ("x");
+        const auto after = utcMinute();
+        const auto line = CapturedLines::take().at (0);
+        const auto shown = std::stoi (line.substr (0, 2)) * 60 + std::stoi (line.substr (3, 2));
+        EXPECT_TRUE (shown == (before + minutes) % 1440 || shown == (after + minutes) % 1440) << line << " " << minutes;
+    };
+
+    ::setenv ("TZ", "UTC0", 1);
+    ::tzset();
+    refreshLocalTimeOffset();
+    const auto lookUps = timeOfDayDetail::offsetLookUps.load();
+    ::setenv ("TZ", "IST-5:30", 1);
+    ::tzset();
+    expectOffset (0);
+    EXPECT_EQ (timeOfDayDetail::offsetLookUps.load(), lookUps);
+    refreshLocalTimeOffset();
+    expectOffset (330);
+
+    if (previous != nullptr)
+        ::setenv ("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv ("TZ");
+
+    ::tzset();
+    refreshLocalTimeOffset();
 }
