@@ -1,6 +1,8 @@
-// The CRC-32 of a chunk at its hashing bound, in bytes per second, against
-// a byte-wise table.
+// The texts on the call path: the CRC-32 of a chunk at its hashing bound, in
+// bytes per second (against a byte-wise table), and a return line that
+// carries the target's name of a parameter, scanned for control characters.
 #include "log/StructureDecoder.h"
+#include "log/TBLogger.h"
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +10,12 @@
 
 namespace
 {
+    void discardLine (const char* line, std::size_t length)
+    {
+        benchmark::DoNotOptimize (line);
+        benchmark::DoNotOptimize (length);
+    }
+
     // The classic byte-wise table, for the same chunk in the same run.
     std::uint32_t bytewiseCrc32 (const unsigned char* bytes, std::size_t size)
     {
@@ -48,6 +56,18 @@ namespace
 
         state.SetBytesProcessed (static_cast<std::int64_t> (state.iterations()) * static_cast<std::int64_t> (chunk.size()));
     }
+
+    // GetParamName's return line: "effGetParamName returned name=Feedback Level".
+    void BM_ReturnLineWithName (benchmark::State& state)
+    {
+        tbLogger.initialise ("MyDelay.so");
+        tbLogger.setLineSink (discardLine);
+        char name[] = "Feedback Level";
+
+        for (auto _ : state)
+            tbLogger.logDispatcherReturn (8, name, 0, 3);
+    }
 }
 
 BENCHMARK (BM_ChunkCrc32)->ArgName ("bytewise")->Arg (0)->Arg (1)->Unit (benchmark::kMillisecond);
+BENCHMARK (BM_ReturnLineWithName);

@@ -139,6 +139,34 @@ TEST (LineWriter, NeverWritesPastItsBuffer)
     EXPECT_EQ (LineWriter::utf8CutLength ("\x80\x80\x80\x80\x80", 4), 4u); // not UTF-8: cut at the room
 }
 
+// An escape takes the room it needs or none: the text is cut before it, as
+// before a character that would be split.
+TEST (LineWriter, ControlCharactersAreEscapedWhole)
+{
+    const struct { const char* text; std::size_t capacity; const char* expected; bool full; } cases[] =
+    {
+        { "\r\t\x1B\x01\x7F\x1F", 64, "\\r\\t\\x1B\\x01\\x7F\\x1F", false },
+        { "C:\\Dir\\\xC3\xA9 \x80", 64, "C:\\Dir\\\xC3\xA9 \x80", false }, // as they are
+        { "abc", 3, "abc", false },
+        { "ab\n", 4, "ab\\n", false },
+        { "ab\x1B", 6, "ab\\x1B", false },
+        { "ab\n", 3, "ab", true },
+        { "ab\x1B", 5, "ab", true },
+        { "ab\x1B" "cd", 6, "ab\\x1B", true },
+        { "\xC3\xA9\n", 3, "\xC3\xA9", true },
+        { "\n\xC3\xA9", 3, "\\n", true },
+    };
+
+    for (const auto& c : cases)
+    {
+        char buffer[72];
+        LineWriter line (buffer, c.capacity);
+        line.appendEscaped (c.text);
+        EXPECT_STREQ (line.text(), c.expected) << c.text;
+        EXPECT_EQ (line.isFull(), c.full) << c.text;
+    }
+}
+
 TEST (TimeOfDay, FollowsTheLocalZoneAcrossDaylightSavingChanges)
 {
     const char* previous = std::getenv ("TZ");
