@@ -13,6 +13,7 @@
 #include "../platform/ModuleFile.h"
 #include "../platform/PluginLibrary.h"
 #include "../platform/StaticOrder.h"
+#include "../platform/TimeOfDay.h"
 
 #include <cstring>
 #include <utility>
@@ -75,6 +76,8 @@ namespace
         if (tbLogger.writeInBackground)
             backgroundWriter.start();
 
+        // The zone lookup, here rather than at a first line on an audio thread.
+        refreshLocalTimeOffset();
         logText ("Tattlebox - " + bridge.pluginFile.getFullPathName());
         logText (formatDateLine (juce::Time::getCurrentTime()));
     }

@@ -3,6 +3,7 @@
 #include "TBLogger.h"
 
 #include "../platform/DebugOutput.h"
+#include "../platform/TimeOfDay.h"
 
 #include <algorithm>
 #include <chrono>
@@ -163,10 +164,18 @@ void BackgroundWriter::run() noexcept
 {
     blockBrokenPipeSignal();
     int idleRounds = 0;
+    auto offsetRefreshed = steady_clock::now();
 
     while (running.load())
     {
         heartbeat.fetch_add (1, std::memory_order_relaxed);
+
+        // Off the audio threads: the zone lookup takes the C library's lock.
+        if (const auto now = steady_clock::now(); now - offsetRefreshed > seconds (1))
+        {
+            refreshLocalTimeOffset();
+            offsetRefreshed = now;
+        }
 
         if (drain (maxLinesPerRound) > 0)
         {

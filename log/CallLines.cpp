@@ -84,7 +84,7 @@ __attribute__ ((noinline)) void TBLogger::writeCallLine (bool dispatcher, std::i
             appendLabel (line, row.pointerName);
 
             if (row.pointerKind == kindString)
-                line.append (static_cast<const char*> (ptr));
+                line.appendEscaped (static_cast<const char*> (ptr));
             else
                 line.appendPointer (ptr);
 
@@ -148,7 +148,7 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
             appendLabel (line, row.pointerName);
 
             if (row.pointerKind == kindString)
-                line.append (static_cast<const char*> (ptr));
+                line.appendEscaped (static_cast<const char*> (ptr));
             else
                 line.appendPointer (ptr);
         }

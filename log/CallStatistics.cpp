@@ -159,9 +159,9 @@ namespace callStatistics
         }
     }
 
-    std::uint32_t sumCalls (int entry) noexcept
+    std::uint64_t sumCalls (int entry) noexcept
     {
-        std::uint32_t calls = 0;
+        std::uint64_t calls = 0;
 
         for (auto& shard : shards)
             calls += shard.entries[entry].calls.load (relaxed);
@@ -188,14 +188,14 @@ namespace callStatistics
         return timing;
     }
 
-    std::uint32_t callsOf (int group, int index) noexcept
+    std::uint64_t callsOf (int group, int index) noexcept
     {
         const auto totalled = totalledGroup (group, index);
 
         if (totalled == 0)
             return sumCalls (entryOf (group, index));
 
-        std::uint32_t calls = 0;
+        std::uint64_t calls = 0;
 
         for (int i = 0; i < opCodeGroups[totalled].count; ++i)
             calls += sumCalls (entryOf (totalled, i));

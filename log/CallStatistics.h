@@ -27,8 +27,8 @@ namespace callStatistics
     // One entry's figures in one shard.
     struct EntryShard
     {
-        std::atomic<std::uint32_t> calls { 0 };      // wraps modulo 2^32
-        std::atomic<std::uint32_t> timedCalls { 0 };
+        std::atomic<std::uint64_t> calls { 0 };
+        std::atomic<std::uint64_t> timedCalls { 0 };
         std::atomic<std::uint64_t> totalNanoseconds { 0 };
         std::atomic<std::uint64_t> maxNanoseconds { 0 };
         std::atomic<std::uint64_t> lastNanoseconds { 0 };
@@ -38,8 +38,8 @@ namespace callStatistics
     // One process entry's blocks with a known budget, in one shard.
     struct BlockShard
     {
-        std::atomic<std::uint32_t> blocks { 0 };
-        std::atomic<std::uint32_t> overruns { 0 };
+        std::atomic<std::uint64_t> blocks { 0 };
+        std::atomic<std::uint64_t> overruns { 0 };
         std::atomic<std::uint64_t> budgetNanoseconds { 0 };
         std::atomic<std::uint64_t> spentNanoseconds { 0 };
         std::atomic<std::uint64_t> maxLoadMillionths { 0 };
@@ -95,7 +95,7 @@ namespace callStatistics
     // What a reader sees: the shards summed. [any thread]
     struct EntryTiming
     {
-        std::uint32_t timedCalls = 0;
+        std::uint64_t timedCalls = 0;
         std::uint64_t totalNanoseconds = 0, maxNanoseconds = 0, lastNanoseconds = 0, lastEnded = 0;
 
         std::uint64_t averageNanoseconds() const noexcept
@@ -106,17 +106,17 @@ namespace callStatistics
 
     struct BlockLoad
     {
-        std::uint32_t blocks = 0, overruns = 0;
+        std::uint64_t blocks = 0, overruns = 0;
         double averageLoad = 0, maxLoad = 0; // 1.0: the whole budget
 
         bool isKnown() const noexcept { return blocks != 0; }
     };
 
-    std::uint32_t sumCalls (int entry) noexcept;
+    std::uint64_t sumCalls (int entry) noexcept;
     // The same by catalogue entry: the group totals "dispatcher" and
     // "audioMaster" are not counted on the call path, where every thread would
     // write the same two counters; they are their group's sum.
-    std::uint32_t callsOf (int group, int index) noexcept;
+    std::uint64_t callsOf (int group, int index) noexcept;
     EntryTiming timingOf (int group, int index) noexcept;
     EntryTiming sumTiming (int entry) noexcept;
     // entry: one of the three process entries; anything else reads as no blocks.

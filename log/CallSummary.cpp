@@ -33,7 +33,7 @@ namespace
         line.append (TBLogger::getOpCodeName (group, index).toRawUTF8());
     }
 
-    void appendTiming (LineWriter& line, std::uint32_t calls, const callStatistics::EntryTiming& timing)
+    void appendTiming (LineWriter& line, std::uint64_t calls, const callStatistics::EntryTiming& timing)
     {
         if (timing.timedCalls == 0)
             return;
@@ -42,7 +42,7 @@ namespace
         if (timing.timedCalls != calls)
         {
             line.appendLiteral (", ");
-            line.appendDecimal (timing.timedCalls);
+            line.appendUnsigned (timing.timedCalls);
             line.appendLiteral (" timed");
         }
 
@@ -64,9 +64,9 @@ namespace
         line.appendLiteral (", max ");
         appendPercent (line, load.maxLoad);
         line.appendLiteral (", ");
-        line.appendDecimal (load.overruns);
+        line.appendUnsigned (load.overruns);
         line.appendLiteral (" of ");
-        line.appendDecimal (load.blocks);
+        line.appendUnsigned (load.blocks);
         line.appendLiteral (" blocks over budget");
     }
 }
@@ -77,7 +77,7 @@ void TBLogger::writeSummary()
     {
         for (int index = 0; index < getNumOpCodes (group); ++index)
         {
-            const auto calls = static_cast<std::uint32_t> (getCallCount (group, index));
+            const auto calls = static_cast<std::uint64_t> (getCallCount (group, index));
 
             if (calls == 0)
                 continue;
@@ -87,7 +87,7 @@ void TBLogger::writeSummary()
             line.appendLiteral ("Summary: ");
             appendEntryName (line, group, index);
             line.appendChar (' ');
-            line.appendDecimal (calls);
+            line.appendUnsigned (calls);
             line.append (calls == 1 ? " call" : " calls");
             appendTiming (line, calls, callStatistics::timingOf (group, index));
 

@@ -85,6 +85,35 @@ public:
         appendCut (text, room);
     }
 
+    // A text the host or the target handed over, as append does it, but with
+    // its control characters escaped ("\n", "\r", "\t", "\x1B"): whatever it
+    // holds, a call stays one line. An escape is written whole or not at all.
+    void appendEscaped (const char* text) noexcept
+    {
+        if (text == nullptr)
+            return append (text);
+
+        for (;;)
+        {
+            const std::size_t room = full ? 0 : limit - used;
+            std::size_t length = 0;
+
+            while (length <= room && isPlain (text[length]))
+                ++length;
+
+            if (length > room)
+                return appendCut (text, room);
+
+            appendBytes (text, length);
+
+            if (text[length] == '\0')
+                return;
+
+            appendEscape (static_cast<unsigned char> (text[length]));
+            text += length + 1;
+        }
+    }
+
     // A text of known length, ASCII (a literal): no search for its end.
     template <std::size_t size>
     void appendLiteral (const char (&text)[size]) noexcept
@@ -117,6 +146,14 @@ public:
         if (negative)
             *--start = '-';
 
+        appendBytes (start, static_cast<std::size_t> (digits + sizeof (digits) - start));
+    }
+
+    // "%llu": counts, which may pass 2^32.
+    void appendUnsigned (std::uint64_t value) noexcept
+    {
+        char digits[24];
+        char* start = formatUnsigned (digits + sizeof (digits), value);
         appendBytes (start, static_cast<std::size_t> (digits + sizeof (digits) - start));
     }
 
@@ -229,6 +266,25 @@ private:
     static char hexDigit (unsigned value) noexcept
     {
         return "0123456789ABCDEF"[value];
+    }
+
+    // Bytes 0x80 and up belong to UTF-8 characters: only controls are escaped.
+    static bool isPlain (char c) noexcept
+    {
+        const auto byte = static_cast<unsigned char> (c);
+        return byte >= 0x20 && byte != 0x7f;
+    }
+
+    void appendEscape (unsigned char c) noexcept
+    {
+        const char named = c == '\n' ? 'n' : c == '\r' ? 'r' : c == '\t' ? 't' : '\0';
+        const char escape[4] = { '\\', named != '\0' ? named : 'x', hexDigit (c >> 4), hexDigit (c & 15u) };
+        const std::size_t length = named != '\0' ? 2 : 4;
+
+        if (full || length > limit - used)
+            full = true;
+        else
+            appendBytes (escape, length);
     }
 
     // The rare path, out of line: text has more than `room` bytes.

@@ -223,14 +223,14 @@ juce::String TBLogger::getOpCodeName (int group, int index)
     }
 }
 
-int TBLogger::getCallCount (int group, int index) noexcept
+std::int64_t TBLogger::getCallCount (int group, int index) noexcept
 {
-    // Counts above 2^31 - 1 read back negative, as the pages expect.
+    // Signed, for the pages' arithmetic: 2^63 calls take centuries.
     if (! isValidEntry (group, index))
         return 0;
 
     const auto preset = stateOf (group, index).callCount.load (std::memory_order_relaxed);
-    return static_cast<std::int32_t> (preset + callStatistics::callsOf (group, index));
+    return static_cast<std::int64_t> (preset + callStatistics::callsOf (group, index));
 }
 
 bool TBLogger::isOpCodeEnabled (int group, int index) noexcept

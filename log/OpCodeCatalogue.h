@@ -74,7 +74,7 @@ struct OpCodeState
 {
     // Written only by resets and by tools that preset a count (tests, the
     // page renderer): an entry's count is this plus its shards' calls.
-    std::atomic<std::uint32_t> callCount { 0 }; // wraps modulo 2^32
+    std::atomic<std::uint64_t> callCount { 0 };
     std::atomic<bool> enabled { false };
 };
 

@@ -91,11 +91,13 @@ juce::String TBLogger::getName() const
 
 void TBLogger::setName (const juce::String& newName) noexcept
 {
-    const char* utf8 = newName.toRawUTF8();
-    auto length = newName.getNumBytesAsUTF8();
-
-    if (length > static_cast<std::size_t> (maxNameBytes))
-        length = LineWriter::utf8CutLength (utf8, maxNameBytes);
+    // A file name may hold a line feed: written escaped, it cannot forge a
+    // line of its own in front of every call. Cut on a character's boundary.
+    char escaped[maxNameBytes + 1];
+    LineWriter escapedName (escaped, maxNameBytes);
+    escapedName.appendEscaped (newName.toRawUTF8());
+    const char* utf8 = escapedName.text();
+    const auto length = escapedName.length();
 
     // Writers take turns (odd sequence = a write in progress); readers never wait on this.
     auto sequence = nameSequence.load (relaxed);

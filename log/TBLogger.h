@@ -89,7 +89,7 @@ public:
     // thread (pages, commands) and start-up/shut-down thread (state file).
     static int getNumOpCodes (int group) noexcept;
     static juce::String getOpCodeName (int group, int index);
-    static int getCallCount (int group, int index) noexcept;
+    static std::int64_t getCallCount (int group, int index) noexcept;
     static bool isOpCodeEnabled (int group, int index) noexcept;
     static void setOpCodeEnabled (bool enabled, int group, int index) noexcept;
     static void setAllOpCodesEnabled (bool enabled) noexcept;

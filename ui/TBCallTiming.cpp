@@ -55,13 +55,13 @@ namespace TBCallTiming
         if (timing.timedCalls == 0)
             return {};
 
-        const auto calls = (std::uint32_t) TBLogger::getCallCount (group, index);
+        const auto calls = (std::uint64_t) TBLogger::getCallCount (group, index);
         juce::String text;
-        text << TBLogger::getOpCodeName (group, index) << ": " << (juce::int64) calls
+        text << TBLogger::getOpCodeName (group, index) << ": " << (juce::uint64) calls
              << (calls == 1 ? " call" : " calls");
 
         if (timing.timedCalls != calls)
-            text << ", " << (juce::int64) timing.timedCalls << " timed";
+            text << ", " << (juce::uint64) timing.timedCalls << " timed";
 
         text << "\naverage " << formatDuration (timing.averageNanoseconds())
              << ", max " << formatDuration (timing.maxNanoseconds)
@@ -74,7 +74,7 @@ namespace TBCallTiming
 
             if (load.isKnown())
                 text << "\nload: average " << formatLoad (load.averageLoad) << ", max " << formatLoad (load.maxLoad)
-                     << ", " << (juce::int64) load.overruns << " of " << (juce::int64) load.blocks
+                     << ", " << (juce::uint64) load.overruns << " of " << (juce::uint64) load.blocks
                      << " blocks over budget";
         }
 
@@ -92,7 +92,7 @@ namespace TBCallTiming
             if (load.isKnown())
                 text << "\n" << aEffectFunctionNames[entry] << ": average " << formatLoad (load.averageLoad)
                      << ", max " << formatLoad (load.maxLoad)
-                     << "\n    " << (juce::int64) load.overruns << " of " << (juce::int64) load.blocks
+                     << "\n    " << (juce::uint64) load.overruns << " of " << (juce::uint64) load.blocks
                      << (load.blocks == 1 ? " block" : " blocks") << " over budget";
         }
 

@@ -9,6 +9,7 @@
 #include "TBPalette.h"
 #include "WebPages.h"
 #include "log/TBLogger.h"
+#include "platform/TimeOfDay.h"
 #include "tabs/OldTabbedComponentBasicTab.h"
 
 namespace
@@ -162,6 +163,9 @@ std::unique_ptr<juce::ImageButton> TBContentComponent::makeImageButton (const ju
 // [message] Every 50 ms from the window's timer.
 void TBContentComponent::tick()
 {
+    // Off the audio threads: their time prefixes only read the offset.
+    refreshLocalTimeOffset();
+
     // Whichever page is in front: the ring must not fill up unread.
     if (auto* log = getLogPage())
         log->drain();

@@ -20,6 +20,21 @@ namespace
     {
         return TBCallTiming::timingOf (group, index).averageNanoseconds();
     }
+
+    // Up to ten digits are squeezed into the box as they always were; a longer
+    // count takes a smaller font, where squeezing alone would end in an ellipsis.
+    void drawCount (juce::Graphics& g, std::int64_t count, juce::Rectangle<int> box)
+    {
+        const juce::String digits ((juce::int64) count);
+        juce::Font font (15.0f, juce::Font::plain);
+        const auto squeezedWidth = font.getStringWidthFloat (digits) * juce::Font::getDefaultMinimumHorizontalScaleFactor();
+
+        if (squeezedWidth > (float) box.getWidth())
+            font.setHeight (font.getHeight() * 0.95f * (float) box.getWidth() / squeezedWidth);
+
+        g.setFont (font);
+        g.drawFittedText (digits, box, juce::Justification::centredRight, 1);
+    }
 }
 
 TBVstOpCodeComponent::TBVstOpCodeComponent (int groupToShow, int indexToShow)
@@ -103,7 +118,6 @@ void TBVstOpCodeComponent::paint (juce::Graphics& g)
         g.setFont (juce::Font (15.0f, juce::Font::plain));
     }
 
-    // Counts past 2^31 read as negative: no digits then.
     if (count > 0)
-        g.drawFittedText (juce::String (count), 222, 0, 56, 16, juce::Justification::centredRight, 1);
+        drawCount (g, count, { 222, 0, 56, rowHeight });
 }

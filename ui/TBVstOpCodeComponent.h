@@ -27,7 +27,7 @@ public:
 
     int getGroup() const noexcept      { return group; }
     int getIndex() const noexcept      { return index; }
-    int getShownCount() const noexcept { return shownCount; }
+    std::int64_t getShownCount() const noexcept { return shownCount; }
     // The average the row last painted; 0 while none was timed.
     std::uint64_t getShownAverage() const noexcept { return shownAverage; }
 
@@ -39,7 +39,7 @@ public:
 private:
     const int group;
     const int index;
-    int shownCount = 0;
+    std::int64_t shownCount = 0;
     std::uint64_t shownAverage = 0;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBVstOpCodeComponent)

@@ -1,4 +1,7 @@
 #pragma once
 
-// [any thread, realtime] The system keeps the local time itself: no lock on our side.
+// [any thread] Looks the zone's current bias up (Wine takes a lock for it).
+void refreshLocalTimeOffset() noexcept;
+// [any thread, realtime] The system's UTC time plus the cached bias; only a
+// line written before the first refresh looks the bias up.
 TimeOfDay localTimeOfDay() noexcept;

@@ -1,4 +1,5 @@
 #include "LogCapture.h"
+#include "log/CallStatistics.h"
 
 #include <cstring>
 #include <set>
@@ -175,20 +176,48 @@ TEST (Catalogue, FlagOperations)
     juce::Logger::setCurrentLogger (nullptr);
 }
 
-TEST (Catalogue, CountersWrapAndReadBackSigned)
+TEST (Catalogue, CountersGoOnPast32Bits)
 {
     tbLogger.initialise ("x.so");
     tbLogger.loggingOn = false;
 
+    // Presets where 32-bit counters wrapped, one call more each.
     aEffectFunctionStates[functionGetParameter].callCount = 2147483647u;
     EXPECT_EQ (TBLogger::getCallCount (groupAEffectFunctions, functionGetParameter), 2147483647);
     tbLogger.logGetParameter (0);
-    EXPECT_EQ (TBLogger::getCallCount (groupAEffectFunctions, functionGetParameter), -2147483647 - 1);
+    EXPECT_EQ (TBLogger::getCallCount (groupAEffectFunctions, functionGetParameter), 2147483648);
 
     dispatcherStates[12].callCount = 0xffffffffu;
-    EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 12), -1);
     tbLogger.logDispatcherCall (12, 0, 1, nullptr, 0.0f);
-    EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 12), 0);
+    EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 12), 4294967296);
     EXPECT_EQ (TBLogger::getCallCount (groupAEffectFunctions, functionDispatcher), 1);
     juce::Logger::setCurrentLogger (nullptr);
+}
+
+// Shards past 2^32 each: their sums, the group total and the summary line.
+TEST_F (LoggerTest, CountsPast32BitsSumRight)
+{
+    using namespace callStatistics;
+    const auto getParamName = entryOf (groupDispatcher, 8);
+    auto& first = shards[0].entries[getParamName];
+    auto& last = shards[numShards - 1].entries[getParamName];
+    first.calls = first.timedCalls = 0xffffffffu;
+    last.calls = last.timedCalls = 0x100000002u;
+    first.totalNanoseconds = 0x200000001u * 1000u;
+    dispatcherStates[12].callCount = 0x100000000u; // a preset: not part of the group's sum
+    shards[0].entries[entryOf (groupDispatcher, 12)].calls = 1;
+    shards[0].blocks[1].blocks = shards[0].blocks[1].overruns = 0xffffffffu;
+    shards[numShards - 1].blocks[1].blocks = shards[numShards - 1].blocks[1].overruns = 2;
+
+    EXPECT_EQ (TBLogger::getCallCount (groupDispatcher, 8), 0x200000001);
+    EXPECT_EQ (TBLogger::getCallCount (groupAEffectFunctions, functionDispatcher), 0x200000002);
+    EXPECT_EQ (sumLoad (functionProcessReplacing).blocks, 0x100000001u);
+    EXPECT_EQ (sumLoad (functionProcessReplacing).overruns, 0x100000001u);
+
+    tbLogger.writeSummary();
+    EXPECT_EQ (texts(), (std::vector<std::string> {
+        "Summary: dispatcher 8589934594 calls, 8589934593 timed, total 8589934593.0 us, max 0.0 us, average 1.0 us",
+        "Summary: effGetParamName 8589934593 calls, total 8589934593.0 us, max 0.0 us, average 1.0 us",
+        "Summary: effMainsChanged 4294967297 calls" }));
+    TBLogger::resetAllCallCounts();
 }

@@ -88,6 +88,7 @@ TEST (LineWriter, IntegersAndPointersMatchPrintf)
 {
     auto decimal = [] (LineWriter& l, std::uint64_t v) { l.appendDecimal ((std::int64_t) v); };
     auto hex = [] (LineWriter& l, std::uint64_t v) { l.appendHex ((std::uint32_t) v); };
+    auto count = [] (LineWriter& l, std::uint64_t v) { l.appendUnsigned (v); };
     auto pointer = [] (LineWriter& l, std::uint64_t v) { l.appendPointer (reinterpret_cast<const void*> (v)); };
 
     std::vector<std::uint64_t> values { 0, 1, 9, 10, 0x7fffffff, 0x80000000, 0xffffffff, 0x9f4,
@@ -105,6 +106,8 @@ TEST (LineWriter, IntegersAndPointersMatchPrintf)
         ASSERT_EQ (written (decimal, v), expected);
         std::snprintf (expected, sizeof (expected), "%d", (int) (std::uint32_t) v);
         ASSERT_EQ (written (decimal, (std::uint64_t) (std::int64_t) (std::int32_t) v), expected);
+        std::snprintf (expected, sizeof (expected), "%llu", (unsigned long long) v);
+        ASSERT_EQ (written (count, v), expected);
         std::snprintf (expected, sizeof (expected), "%X", (unsigned) v);
         ASSERT_EQ (written (hex, v), expected);
         std::snprintf (expected, sizeof (expected), "%016llX", (unsigned long long) v);
@@ -134,6 +137,34 @@ TEST (LineWriter, NeverWritesPastItsBuffer)
     EXPECT_EQ (LineWriter::utf8CutLength ("ab\xF0\x9F\x8E\xB5", 2), 2u);
     EXPECT_EQ (LineWriter::utf8CutLength ("ab\xF0\x9F\x8E\xB5", 5), 2u);
     EXPECT_EQ (LineWriter::utf8CutLength ("\x80\x80\x80\x80\x80", 4), 4u); // not UTF-8: cut at the room
+}
+
+// An escape takes the room it needs or none: the text is cut before it, as
+// before a character that would be split.
+TEST (LineWriter, ControlCharactersAreEscapedWhole)
+{
+    const struct { const char* text; std::size_t capacity; const char* expected; bool full; } cases[] =
+    {
+        { "\r\t\x1B\x01\x7F\x1F", 64, "\\r\\t\\x1B\\x01\\x7F\\x1F", false },
+        { "C:\\Dir\\\xC3\xA9 \x80", 64, "C:\\Dir\\\xC3\xA9 \x80", false }, // as they are
+        { "abc", 3, "abc", false },
+        { "ab\n", 4, "ab\\n", false },
+        { "ab\x1B", 6, "ab\\x1B", false },
+        { "ab\n", 3, "ab", true },
+        { "ab\x1B", 5, "ab", true },
+        { "ab\x1B" "cd", 6, "ab\\x1B", true },
+        { "\xC3\xA9\n", 3, "\xC3\xA9", true },
+        { "\n\xC3\xA9", 3, "\\n", true },
+    };
+
+    for (const auto& c : cases)
+    {
+        char buffer[72];
+        LineWriter line (buffer, c.capacity);
+        line.appendEscaped (c.text);
+        EXPECT_STREQ (line.text(), c.expected) << c.text;
+        EXPECT_EQ (line.isFull(), c.full) << c.text;
+    }
 }
 
 TEST (TimeOfDay, FollowsTheLocalZoneAcrossDaylightSavingChanges)

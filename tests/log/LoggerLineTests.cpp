@@ -1,7 +1,9 @@
 #include "LogCapture.h"
+#include "platform/TimeOfDay.h"
 
 #include <juce_core/juce_core.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -334,4 +336,77 @@ TEST_F (LoggerTest, TimePrefixIsLocalWallClock)
     }
 
     EXPECT_EQ (line.substr (13), prefix() + "getParameter(index: 0)");
+}
+
+// Whatever a text holds, a call is one line: controls escaped, whole or not at all.
+TEST_F (LoggerTest, TextsFromACallAreEscaped)
+{
+    char name[] = "Gain\n(1A2B) forged";
+    char canDo[] = "receive\x1BVstMidiEvent";
+    tbLogger.logDispatcherReturn (8, name, 0);
+    tbLogger.logDispatcherCall (51, 0, 0, canDo, 0.0f);
+    EXPECT_EQ (texts(), (std::vector<std::string> { "effGetParamName returned name=Gain\\n(1A2B) forged",
+                                                    "effCanDo text=receive\\x1BVstMidiEvent " }));
+
+    // The escape in exactly the room left, then with a byte too few.
+    const auto room = TBLogger::maxLineLength - (prefix() + "effGetParamName returned name=").size();
+
+    for (const auto fill : { room - 2, room - 1 })
+    {
+        auto text = std::string (fill, 'x') + "\n";
+        tbLogger.logDispatcherReturn (8, text.data(), 0);
+        const auto line = CapturedLines::take().at (0);
+        EXPECT_EQ (line.substr (line.size() - 3), fill == room - 2 ? "x\\n" : "xxx");
+        EXPECT_EQ (line.size(), fill == room - 2 ? 1023u : 1022u);
+    }
+
+    // Cut at the limit, the held-back duration still ends the line.
+    tbLogger.timeCalls = true;
+    std::string controls (1000, '\x1B');
+    tbLogger.logDispatcherReturn (8, controls.data(), 0, 0, 0, tbLogger.logDispatcherCall (8, 0, 0, nullptr, 0.0f));
+    tbLogger.timeCalls = false;
+    const auto line = CapturedLines::take().back();
+    const auto start = line.find ("name=") + 5, end = line.rfind (" (");
+    EXPECT_EQ ((end - start) % 4, 0u) << line;
+    EXPECT_EQ (line.substr (end - 4, 6), "\\x1B (");
+    EXPECT_EQ (line.substr (line.size() - 4), " us)");
+}
+
+// Lines add the offset the last refresh looked up and ask the zone nothing:
+// a changed zone shows only after a refresh.
+TEST_F (LoggerTest, TheZoneIsLookedUpOnlyAtARefresh)
+{
+    const char* previous = std::getenv ("TZ");
+    const std::string saved = previous != nullptr ? previous : "";
+    tbLogger.logTime = true;
+
+    const auto expectOffset = [] (int minutes)
+    {
+        const auto utcMinute = [] { return (int) (std::time (nullptr) / 60 % 1440); };
+        const auto before = utcMinute();
+        tbLogger.logLine ("x");
+        const auto after = utcMinute();
+        const auto line = CapturedLines::take().at (0);
+        const auto shown = std::stoi (line.substr (0, 2)) * 60 + std::stoi (line.substr (3, 2));
+        EXPECT_TRUE (shown == (before + minutes) % 1440 || shown == (after + minutes) % 1440) << line << " " << minutes;
+    };
+
+    ::setenv ("TZ", "UTC0", 1);
+    ::tzset();
+    refreshLocalTimeOffset();
+    const auto lookUps = timeOfDayDetail::offsetLookUps.load();
+    ::setenv ("TZ", "IST-5:30", 1);
+    ::tzset();
+    expectOffset (0);
+    EXPECT_EQ (timeOfDayDetail::offsetLookUps.load(), lookUps);
+    refreshLocalTimeOffset();
+    expectOffset (330);
+
+    if (previous != nullptr)
+        ::setenv ("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv ("TZ");
+
+    ::tzset();
+    refreshLocalTimeOffset();
 }

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -371,6 +372,33 @@ TEST (StructureDecoderChunks, Crc32MatchesZlib)
     EXPECT_EQ (crc32 ("", 0), 0u);
     EXPECT_EQ (crc32 ("\0", 1), 0xD202EF8Du);
     EXPECT_EQ (crc32 ("456789", 6, crc32 ("123", 3)), 0xCBF43926u);
+}
+
+// Against the polynomial bit by bit, which shares no table with the sliced
+// one: every start within a step, every length through four steps, a running CRC.
+TEST (StructureDecoderChunks, Crc32AtEveryAlignmentAndLength)
+{
+    const auto bitwise = [] (const unsigned char* bytes, std::size_t size)
+    {
+        std::uint32_t crc = 0xffffffffu;
+
+        for (std::size_t i = 0; i < size * 8; ++i)
+            crc = ((crc ^ (bytes[i / 8] >> (i % 8))) & 1) != 0 ? (crc >> 1) ^ 0xedb88320u : crc >> 1;
+
+        return ~crc;
+    };
+
+    std::vector<unsigned char> data (4096 + 16);
+    std::mt19937 random (5);
+
+    for (auto& byte : data)
+        byte = static_cast<unsigned char> (random());
+
+    for (std::size_t start = 0; start < 16; ++start)
+        for (std::size_t size = 0; size <= 64; ++size)
+            ASSERT_EQ (crc32 (data.data() + start, size), bitwise (data.data() + start, size)) << start << " " << size;
+
+    EXPECT_EQ (crc32 (data.data() + 1001, 3000, crc32 (data.data() + 3, 998)), bitwise (data.data() + 3, 3998));
 }
 
 TEST (StructureDecoderChunks, GetAndSetChunk)

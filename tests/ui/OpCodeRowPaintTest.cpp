@@ -16,7 +16,7 @@ namespace
         PaintedRow() { row.setSize (280, 16); }
         ~PaintedRow() override { setCount (0); }
 
-        void setCount (std::uint32_t n) { dispatcherStates[5].callCount.store (n); }
+        void setCount (std::uint64_t n) { dispatcherStates[5].callCount.store (n); }
 
         TBVstOpCodeComponent row { groupDispatcher, 5 }; // "GetProgramName"
         const juce::Rectangle<int> nameArea { 14, 1, 100, 14 }, counterArea { 222, 1, 56, 14 };
@@ -69,11 +69,17 @@ TEST_F (PaintedRow, NameIsGreyAtZeroBlackOtherwiseAndDigitsOnlyAboveZero)
     EXPECT_LT (darkestIn (image, { 222, 1, 10, 14 }), 0x40);
     EXPECT_EQ (darkestIn (image, { 200, 1, 21, 14 }), 0xf2);
 
-    // Past 2^31 the count reads negative: no digits, the name stays black.
-    setCount (0x80000005u);
-    image = paintAlone (row);
-    EXPECT_EQ (darkestIn (image, nameArea), 0);
-    EXPECT_EQ (darkestIn (image, counterArea), 0xf2);
+    // Past 2^32 and up to 19 digits: a smaller font, still within the box,
+    // the last digit's top drawn where an ellipsis would have only its dots.
+    for (const auto count : { 0x100000005ull, 9223372036854775807ull })
+    {
+        setCount (count);
+        image = paintAlone (row);
+        EXPECT_EQ (darkestIn (image, nameArea), 0);
+        EXPECT_LT (darkestIn (image, { 222, 1, 10, 14 }), 0x80) << count;
+        EXPECT_EQ (darkestIn (image, { 200, 1, 21, 14 }), 0xf2) << count;
+        EXPECT_LT (darkestIn (image, { 272, 1, 6, 6 }), 0x80) << count;
+    }
 }
 
 TEST_F (PaintedRow, BackgroundChangesWhileTheMouseIsOver)

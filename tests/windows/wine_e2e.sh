@@ -483,6 +483,19 @@ test_timing() {
     check "two of four blocks over budget: ${line#*Summary: }" grep -qE ', 2 of 4 blocks over budget$' <<< "$line"
     max=$(sed -nE 's/.*Summary: effMainsChanged 2 calls, total [0-9.]+ us, max ([0-9]+)\.[0-9] us.*/\1/p' "$dir/debug.log")
     check "the resume's 30 ms sleep measured (${max:-none} us)" test "${max:-0}" -ge 30000
+
+    # Log Time in a zone half an hour off the hour: the bias looked up at start-up.
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    dir=$(fresh_dir timing-clock)
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" logTime="1"/></Logger></Tattlebox>\r\n' \
+        "$a" >"$dir/Tattlebox.xml"
+    local before after shown
+    before=$(TZ=Asia/Kolkata date +%H:%M)
+    TZ=Asia/Kolkata timeout 120 wine "$WINBUILD/tbsession.exe" --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    after=$(TZ=Asia/Kolkata date +%H:%M)
+    shown=$(grep -m 1 -oE '^[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} \([0-9A-F]+\) tp_basic\.dll:effOpen' "$dir/debug.log" | cut -c 1-5)
+    check "effOpen at the local time (${shown:-none}; $before to $after)" test -n "$shown" -a \( "$shown" = "$before" -o "$shown" = "$after" \)
 }
 
 mkdir -p "$WORK"

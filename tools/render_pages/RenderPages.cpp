@@ -20,7 +20,7 @@ namespace
     struct Count
     {
         int index;
-        std::uint32_t calls;
+        std::uint64_t calls;
         bool enabled = true;
     };
 
@@ -33,11 +33,11 @@ namespace
         }
     }
 
-    std::uint32_t totalOf (int group)
+    std::uint64_t totalOf (int group)
     {
-        std::uint32_t total = 0;
+        std::uint64_t total = 0;
         for (int i = 0; i < TBLogger::getNumOpCodes (group); ++i)
-            total += (std::uint32_t) TBLogger::getCallCount (group, i);
+            total += (std::uint64_t) TBLogger::getCallCount (group, i);
         return total;
     }
 
