@@ -43,7 +43,9 @@ public:
     {
         enterAlways (kind);
 
-        if (phase.load (std::memory_order_relaxed) == hosting)
+        // Sequentially consistent: after a shared slot's locked addition, this
+        // load is ordered by the language too (on x86 a plain move either way).
+        if (phase.load() == hosting)
             return true;
 
         leave (kind);
@@ -64,7 +66,6 @@ public:
         else
         {
             slot.calls.fetch_add (kind);
-            std::atomic_thread_fence (std::memory_order_seq_cst); // a no-op after a locked addition
         }
     }
 
