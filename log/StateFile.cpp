@@ -10,6 +10,7 @@
 #include "StateFile.h"
 #include "StateLocation.h"
 #include "TBLogger.h"
+#include "../platform/FileChecks.h"
 
 #include <climits>
 #include <cstdint>
@@ -149,6 +150,13 @@ std::unique_ptr<juce::XmlElement> createDocument (const juce::File& lastDirector
     return root;
 }
 
+// Says why the state file is neither read nor written; false, for the writer to return.
+bool logRefusal (const juce::String& line)
+{
+    tbLogger.logLine (line.toRawUTF8());
+    return false;
+}
+
 bool writeDocument (const juce::XmlElement& root, const juce::File& stateFile)
 {
     if (stateFile == juce::File())
@@ -174,7 +182,16 @@ bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirecto
 {
     try
     {
-        const auto stateFile = getStateFile (pluginFile);
+        juce::String refusal;
+        const auto stateFile = locateStateFile (pluginFile, &refusal);
+
+        if (refusal.isNotEmpty())
+            return logRefusal (refusal);
+
+        // The writer replaces what is at the path, never writes through it;
+        // but a file that is not ours to read is not ours to replace either.
+        if (auto* reason = describeRefusal (checkFileToReplace (stateFile)))
+            return logRefusal ("Refused state file " + stateFile.getFullPathName() + reason);
 
         if (writeDocument (*createDocument (lastDirectory, target), stateFile))
             return true;
@@ -191,15 +208,25 @@ void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory, juc
 {
     try
     {
-        const auto stateFile = getStateFile (pluginFile);
+        juce::String refusal;
+        const auto stateFile = locateStateFile (pluginFile, &refusal);
 
-        if (! stateFile.existsAsFile())
+        if (refusal.isNotEmpty())
+        {
+            logRefusal (refusal);
+            return;
+        }
+
+        if (stateFile == juce::File())
             return;
 
-        juce::FileInputStream in (stateFile);
+        // A missing file, a folder or a file too large for ours is passed over in silence.
         juce::MemoryBlock bytes;
+        const auto fault = readCheckedFile (stateFile, bytes, (std::size_t) maxStateFileBytes);
 
-        if (in.openedOk() && in.readIntoMemoryBlock (bytes, maxStateFileBytes + 1) <= (size_t) maxStateFileBytes)
+        if (auto* reason = describeRefusal (fault))
+            logRefusal ("Refused state file " + stateFile.getFullPathName() + reason);
+        else if (fault == FileFault::none)
             readStateDocument (juce::String::createStringFromData (bytes.getData(), (int) bytes.getSize()),
                                lastDirectory, target);
     }

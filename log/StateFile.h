@@ -13,13 +13,17 @@ juce::File getStateFile (const juce::File& pluginFile);
 // [shut-down] Writes lastDirectory and tbLogger's state, and the
 // target while tbLogger.rememberTarget is on; on failure writes "Failed to
 // write logger state to <path>" and returns false; the previous file is left
-// as it was.
+// as it was. A file at the path that breaks the rules of FileChecks.h is
+// left alone too, with "Refused state file <path>: a symbolic link" (": not
+// a regular file", ": owned by another user"), and so is a refused state
+// folder (StateLocation.h), with its line.
 bool writeStateFile (const juce::File& pluginFile, const juce::File& lastDirectory,
                      const juce::File& target = {});
 
 // [start-up] Restores lastDirectory, the remembered target (where
 // asked for) and tbLogger's flags and options from the file where it exists
-// and parses; otherwise changes nothing.
+// and parses; otherwise changes nothing. A refused file or state folder is
+// not read, and the writer's line says why.
 void readStateFile (const juce::File& pluginFile, juce::File& lastDirectory, juce::File* target = nullptr);
 
 // The reader's work on a document already in memory (also the fuzzers' entry).

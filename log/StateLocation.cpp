@@ -32,11 +32,29 @@ bool mayWriteInto (const juce::File& folder)
 {
     return ::access (folder.getFullPathName().toRawUTF8(), W_OK) == 0;
 }
+
+// What keeps the fallback folder from being trusted, or nullptr; a link to
+// a folder is judged by that folder.
+const char* folderRefusal (const juce::File& folder)
+{
+    struct stat info {};
+
+    if (::stat (folder.getFullPathName().toRawUTF8(), &info) != 0 || ! S_ISDIR (info.st_mode))
+        return ": not a folder";
+
+    if (info.st_uid != ::geteuid())
+        return ": owned by another user";
+
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        return ": writable by others";
+
+    return nullptr;
+}
 #endif
 } // namespace
 
 // [any thread]
-juce::File locateStateFile (const juce::File& pluginFile)
+juce::File locateStateFile (const juce::File& pluginFile, [[maybe_unused]] juce::String* refusal)
 {
     const auto besideLibrary = pluginFile.withFileExtension ("xml");
 
@@ -60,6 +78,14 @@ juce::File locateStateFile (const juce::File& pluginFile)
 
     if (! createPrivateFolder (folder) || ! mayWriteInto (folder))
         return besideLibrary;
+
+    if (const auto* reason = folderRefusal (folder))
+    {
+        if (refusal != nullptr)
+            *refusal = "Refused state folder " + folder.getFullPathName() + reason;
+
+        return {};
+    }
 
     return folder.getChildFile (besideLibrary.getFileName());
    #endif

@@ -1,44 +1,29 @@
 #include "../AppendFile.h"
+#include "OpenUnderRules.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-std::intptr_t AppendFile::openNative() const noexcept
+std::intptr_t AppendFile::openNative (FileFault& fault, std::int64_t& size, Identity& id) const noexcept
 {
-    const auto fd = ::open (path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    return fd < 0 ? invalidHandle : (std::intptr_t) fd;
-}
-
-bool AppendFile::open (const juce::File& file)
-{
-    close();
-    const auto name = file.getFullPathName();
-
-    if (name.isEmpty() || (int) name.getNumBytesAsUTF8() + 3 >= maxPathBytes)
-        return false;
-
-    const auto bytes = std::strlen (name.toRawUTF8());
-    std::memcpy (path, name.toRawUTF8(), bytes + 1);
-    std::memcpy (previousPath, path, bytes);
-    std::memcpy (previousPath + bytes, ".1", 3);
-    const auto fd = openNative();
-
-    if (fd == invalidHandle)
-        return false;
-
     struct stat info {};
-    openedSize = ::fstat ((int) fd, &info) == 0 ? (std::int64_t) info.st_size : 0;
-    handle.store (fd, std::memory_order_release);
-    return true;
+    const auto fd = openUnderRules (path, O_WRONLY | O_APPEND | O_CREAT, 0644, fault, info);
+
+    if (fd < 0)
+        return invalidHandle;
+
+    size = (std::int64_t) info.st_size;
+    id = { (std::uint64_t) info.st_dev, (std::uint64_t) info.st_ino };
+    return (std::intptr_t) fd;
 }
 
 bool AppendFile::append (const char* bytes, std::size_t count) const noexcept
 {
-    const auto fd = handle.load (std::memory_order_acquire);
+    const Writer writer (writers);
+    const auto fd = handle.load();
 
     if (fd == invalidHandle)
         return false;
@@ -52,18 +37,40 @@ bool AppendFile::append (const char* bytes, std::size_t count) const noexcept
     }
 }
 
-bool AppendFile::startNewFile() noexcept
+// Processes sharing the file take turns on its lock (advisory: their writes
+// go on) from the look at the path to the new file, so that a process never
+// renames the file another one has just started. One that finds the lock
+// taken tries again later.
+AppendFile::Switch AppendFile::startNewFile (FileFault& refusal) noexcept
 {
-    if (! isOpen() || ::rename (path, previousPath) != 0)
-        return false;
+    refusal = FileFault::none;
 
-    const auto fd = openNative();
+    if (switching.exchange (true))
+        return Switch::failed;
 
-    if (fd == invalidHandle)
-        return false; // lines go on into the renamed file
+    auto result = Switch::failed;
+    const auto fd = handle.load();
 
-    retire (handle.exchange (fd, std::memory_order_acq_rel));
-    return true;
+    if (fd != invalidHandle && ::flock ((int) fd, LOCK_EX | LOCK_NB) == 0)
+    {
+        struct stat atPath {};
+        const bool ours = ::lstat (path, &atPath) == 0
+                       && Identity { (std::uint64_t) atPath.st_dev, (std::uint64_t) atPath.st_ino } == identity;
+        auto opened = invalidHandle;
+        std::int64_t size = 0;
+        Identity id;
+
+        if (! ours || ::rename (path, previousPath) == 0)
+            opened = openNative (refusal, size, id); // where refused, lines go on into the renamed file
+
+        ::flock ((int) fd, LOCK_UN);
+
+        if (opened != invalidHandle && install (fd, opened, size, id))
+            result = ours ? Switch::renamed : Switch::joined;
+    }
+
+    switching.store (false);
+    return result;
 }
 
 void AppendFile::closeNative (std::intptr_t handle) noexcept

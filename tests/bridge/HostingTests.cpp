@@ -3,7 +3,10 @@
 // the library in one process, a library reached through a link, and a host
 // that exits without Close.
 #include "Sandbox.h"
+#include "tests/support/Unprivileged.h"
 
+#include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -150,6 +153,79 @@ TEST (TattleboxRememberTarget, UntickedOrUnloadableTargetsAreNotKept)
     run = box.rawHost ("state " + shellQuoted (box.plugin));
     ASSERT_EQ (run.status, 0) << describe (run);
     EXPECT_EQ (box.dialogCalls().size(), 2u);
+}
+
+//==============================================================================
+// Files planted where Tattlebox looks, with a remembered target where one
+// could be read: the session goes on (nothing blocks), the line says what was
+// refused, the dialog asks, and the planted thing stays as it was.
+TEST (TattleboxHostileFiles, WhatIsPlantedAtTheStateOrLogPathIsRefused)
+{
+    struct Case
+    {
+        const char* what;
+        // Plants, answers where it planted, and returns the line expected.
+        std::function<std::string (const Sandbox&, fs::path& planted)> plant;
+        const char* user = ""; // the unprivileged user where set
+    };
+
+    const auto remembered = stateWithTarget (probe, true);
+    const Case cases[] = {
+        { "a FIFO at the log file", [&] (const Sandbox& box, fs::path& planted)
+          {
+              writeText (box.pluginDir / "Tattlebox.xml", "<Tattlebox><Logger><Parameters logToFile=\"1\"/></Logger></Tattlebox>\n");
+              planted = box.pluginDir / "Tattlebox.log";
+              EXPECT_EQ (::mkfifo (planted.c_str(), 0644), 0);
+              return "Tattlebox.so:Refused log file " + planted.string() + ": not a regular file";
+          } },
+        { "a FIFO at the state file", [&] (const Sandbox& box, fs::path& planted)
+          {
+              planted = box.pluginDir / "Tattlebox.xml";
+              EXPECT_EQ (::mkfifo (planted.c_str(), 0644), 0);
+              return "Tattlebox.so:Refused state file " + planted.string() + ": not a regular file";
+          } },
+        { "a link at the state file", [&] (const Sandbox& box, fs::path& planted)
+          {
+              writeText (box.dir / "elsewhere.xml", remembered);
+              planted = box.pluginDir / "Tattlebox.xml";
+              fs::create_symlink (box.dir / "elsewhere.xml", planted);
+              return "Tattlebox.so:Refused state file " + planted.string() + ": a symbolic link";
+          } },
+        { "a state folder anyone may write into", [&] (const Sandbox& box, fs::path& planted)
+          {
+              // The library's folder is read-only: the state goes to $XDG_STATE_HOME/tattlebox.
+              planted = box.dir / "state" / "tattlebox";
+              fs::create_directories (planted);
+              writeText (planted / "Tattlebox.xml", remembered);
+              EXPECT_TRUE (testsupport::giveToUnprivileged ((planted / "Tattlebox.xml").c_str()));
+              EXPECT_TRUE (testsupport::giveToUnprivileged (planted.c_str()));
+              fs::permissions (planted, fs::perms::all);
+              fs::permissions (box.pluginDir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
+                                                | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+              return "Tattlebox.so:Refused state folder " + planted.string() + ": writable by others";
+          }, "as the user" },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        Sandbox box;
+        box.answer ({ probe });
+        const auto user = *c.user != 0 ? asUser (box) : std::string();
+        fs::path planted;
+        const auto line = c.plant (box, planted);
+        const auto before = fs::symlink_status (planted);
+
+        // An open that waits would hold the host up for good.
+        const auto run = box.run ("timeout 60 " + user + shellQuoted (rawHostPath) + " state " + shellQuoted (box.plugin),
+                                  "XDG_STATE_HOME=" + shellQuoted (box.dir / "state"));
+        fs::permissions (box.pluginDir, fs::perms::all);
+        EXPECT_EQ (run.status, 0) << describe (run);
+        EXPECT_TRUE (run.has (line)) << describe (run);
+        EXPECT_EQ (box.dialogCalls().size(), 1u) << "nothing remembered was read";
+        EXPECT_FALSE (run.has ("Tattlebox.so:Remembered target " + probe)) << describe (run);
+        EXPECT_EQ (fs::symlink_status (planted).type(), before.type());
+    }
 }
 
 //==============================================================================

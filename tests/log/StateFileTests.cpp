@@ -480,6 +480,7 @@ TEST_F (StateFileTest, ReadOnlyFolderKeepsTheOldFileAndLogsTheFailure)
     ASSERT_TRUE (stateFile.loadFileAsData (before));
 
     TBLogger::setAllOpCodesEnabled (false); // a write that got through would show
+    ASSERT_TRUE (testsupport::giveToUnprivileged (stateFile.getFullPathName().toRawUTF8())); // its own file
     ASSERT_EQ (::chmod (folder.getFullPathName().toRawUTF8(), 0555), 0);
 
     bool succeeded = true;

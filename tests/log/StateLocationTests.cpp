@@ -186,6 +186,7 @@ TEST_F (StateLocationTest, UnusableFallbackStaysBesideTheLibrary)
     // Neither folder may be written: reading and the failure line keep to the library's folder.
     ASSERT_TRUE (libraryFolder().getChildFile ("Tattlebox.xml")
                    .replaceWithText ("<Tattlebox><LastDir>/srv/beside</LastDir></Tattlebox>"));
+    ASSERT_TRUE (testsupport::giveToUnprivileged (libraryFolder().getChildFile ("Tattlebox.xml").getFullPathName().toRawUTF8()));
     makeLibraryFolderReadOnly();
     ASSERT_EQ (::chmod (stateHome().getFullPathName().toRawUTF8(), 0555), 0);
 
@@ -207,6 +208,63 @@ TEST_F (StateLocationTest, UnusableFallbackStaysBesideTheLibrary)
     EXPECT_EQ (report.substr (threadEnd == std::string::npos ? 0 : threadEnd + 2),
                "Tattlebox.so:Failed to write logger state to " + beside.getFullPathName().toStdString());
     EXPECT_FALSE (stateHome().getChildFile ("tattlebox").exists());
+}
+
+// A fallback folder someone else may write into could hold their state file,
+// with a target that would be loaded without a dialog: it is not used at
+// all, and the defaults apply.
+TEST_F (StateLocationTest, AFallbackFolderOthersMayWriteIntoIsRefused)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "giving folders to other users needs root";
+
+    struct Case { const char* what; unsigned owner; int mode; const char* reason; };
+    const Case cases[] = {
+        { "writable by everyone",  testsupport::unprivilegedId, 0777, ": writable by others" },
+        { "writable by its group", testsupport::unprivilegedId, 0770, ": writable by others" },
+        { "another user's",        0,                           0770, ": owned by another user" },
+    };
+
+    makeLibraryFolderReadOnly();
+    const auto folder = fallback().getParentDirectory();
+    const String planted ("<Tattlebox><LastDir>/srv/planted</LastDir><Target>/srv/planted.so</Target>"
+                          "<Logger><Parameters rememberTarget=\"1\"/></Logger></Tattlebox>");
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        ASSERT_TRUE (folder.deleteRecursively() && folder.createDirectory());
+        ASSERT_TRUE (fallback().replaceWithText (planted));
+        ASSERT_TRUE (testsupport::giveToUnprivileged (fallback().getFullPathName().toRawUTF8()));
+        ASSERT_EQ (::chown (folder.getFullPathName().toRawUTF8(), c.owner, testsupport::unprivilegedId), 0);
+        ASSERT_EQ (::chmod (folder.getFullPathName().toRawUTF8(), (mode_t) c.mode), 0);
+
+        const auto report = runAsNobody (stateHome(), [this]
+        {
+            if (getStateFile (pluginFile()) != File())
+                return std::string ("a state file: ") + getStateFile (pluginFile()).getFullPathName().toStdString();
+
+            File lastDirectory ("/previous"), target;
+            readStateFile (pluginFile(), lastDirectory, &target);
+
+            if (lastDirectory != File ("/previous") || target != File() || tbLogger.rememberTarget)
+                return std::string ("read: ") + target.getFullPathName().toStdString();
+
+            return writeStateFile (pluginFile(), File ("/srv/new"), File ("/srv/new.so")) ? std::string ("written") : std::string();
+        });
+
+        // One line for the read and one for the write, each with the child's thread.
+        const auto line = "Tattlebox.so:Refused state folder " + folder.getFullPathName().toStdString() + c.reason;
+        const auto lines = juce::StringArray::fromLines (String (report));
+        ASSERT_EQ (lines.size(), 3) << report;
+        EXPECT_EQ (lines[0], "");
+
+        for (int i = 1; i < 3; ++i)
+            EXPECT_TRUE (lines[i].startsWith ("logged: (") && lines[i].fromFirstOccurrenceOf (") ", false, false) == String (line))
+                << lines[i];
+
+        EXPECT_EQ (fallback().loadFileAsString(), planted);
+    }
 }
 
 TEST_F (StateLocationTest, MissingFolderStaysBesideTheLibrary)

@@ -12,6 +12,15 @@
 namespace testsupport
 {
 
+constexpr unsigned unprivilegedId = 65534; // nobody, and its group nogroup
+
+// Gives a file or folder to nobody where the tests run as root, so that
+// nobody may use it as its own (FileChecks.h refuses another user's files).
+inline bool giveToUnprivileged (const char* path)
+{
+    return ::geteuid() != 0 || ::chown (path, unprivilegedId, unprivilegedId) == 0;
+}
+
 // What fn returned in the child; a text saying so when the child could not
 // become nobody or did not finish.
 inline std::string runUnprivileged (const std::function<std::string()>& fn)
@@ -27,7 +36,7 @@ inline std::string runUnprivileged (const std::function<std::string()>& fn)
     {
         ::close (fds[0]);
 
-        if (::geteuid() == 0 && (::setgid (65534) != 0 || ::setuid (65534) != 0))
+        if (::geteuid() == 0 && (::setgid (unprivilegedId) != 0 || ::setuid (unprivilegedId) != 0))
             ::_exit (3);
 
         const auto report = fn();

@@ -340,6 +340,18 @@ test_logfile() {
         diff "$dir/session.log" "$dir/file.log" | head -n 20
     fi
     check "ends with the unload" bash -c "tail -n 1 '$dir/file.log' | grep -qF 'Unloaded $a'"
+
+    # The switch at the size limit, with small limits (logfile_probe.exe): a
+    # reader holding the file makes it back off and stop at twice the limit;
+    # two writers of one file never rename each other's lines away.
+    local scenario
+    for scenario in held shared; do
+        mkdir -p "$dir/$scenario"
+        timeout 120 wine "$WINBUILD/logfile_probe.exe" "$scenario" "$(winpath "$dir/$scenario")" >"$dir/$scenario.out" 2>&1
+        status=$?
+        sed "s/^/    $scenario: /" "$dir/$scenario.out"
+        check "log file switch, $scenario ($status)" test "$status" -eq 0
+    done
 }
 
 # A state file that remembers TARGET (a Windows path; empty: none yet).
