@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstring>
 #include "../platform/StaticOrder.h"
+#include "../platform/ThreadEnded.h"
 
 BackgroundWriter backgroundWriter TB_STATIC_LOG_SINKS;
 
@@ -22,9 +23,9 @@ namespace
     constexpr int roundsForAStoppedLine = 100;
     // Standard error gets this long to take a batch before its lines count as dropped.
     constexpr int standardErrorWaitMs = 20;
-    // A writer whose heartbeat stands still this long has been ended by the
-    // system (threads ended at exit) or is stuck in a write.
-    constexpr auto givenUpAfter = milliseconds (250);
+    // A writer whose heartbeat stands still this long is stuck in a write
+    // (it beats before each sink, so a slow disk alone does not count).
+    constexpr auto givenUpAfter = milliseconds (2000);
 
     void writeCountLine (std::uint64_t count, const char* what, bool toStandardErrorOnly)
     {
@@ -70,8 +71,12 @@ struct BackgroundWriter::Batch final : LineRing::Reader
         if (used == 0)
             return;
 
+        writer.heartbeat.fetch_add (1, std::memory_order_relaxed);
+
         if (tbLogger.logToDebugOutput.load (std::memory_order_relaxed))
             toDebugOutput();
+
+        writer.heartbeat.fetch_add (1, std::memory_order_relaxed);
 
         if (tbLogger.logToFile.load (std::memory_order_relaxed))
             logFile.writeLines (bytes, used);
@@ -231,7 +236,7 @@ void BackgroundWriter::waitForTheThread() noexcept
             lastBeat = beat;
             since = steady_clock::now();
         }
-        else if (steady_clock::now() - since > givenUpAfter)
+        else if (steady_clock::now() - since > givenUpAfter || threadHasEnded (thread))
         {
             thread.detach();
             return;

@@ -28,8 +28,8 @@ public:
     bool start() noexcept;
 
     // [shut-down], [message] or [load/unload] Every line made before is
-    // written out, then the thread ends. Bounded: a thread that no longer
-    // moves (ended by the system at exit, or stuck in a write) is left.
+    // written out, then the thread ends. Bounded: a thread ended by the
+    // system at exit, or stuck in one write for 2 s, is left.
     void stop() noexcept;
 
     // [any thread, realtime] Whether new lines are left to the writer.
