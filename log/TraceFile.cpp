@@ -6,6 +6,7 @@
 #include "../platform/ThreadId.h"
 
 #include <cstring>
+#include <thread>
 
 TraceFile traceFile;
 
@@ -114,10 +115,27 @@ juce::File TraceFile::besideStateFile (const juce::File& stateFile)
     return stateFile.getSiblingFile (stateFile.getFileNameWithoutExtension() + ".trace.json");
 }
 
+// The writer's turn, for what only one thread at a time may touch; bounded,
+// for a writer the system stopped at exit.
+bool TraceFile::takeTurn() noexcept
+{
+    for (int i = 0; i < 100000; ++i)
+    {
+        if (! writing.exchange (true, std::memory_order_acquire))
+            return true;
+
+        std::this_thread::yield();
+    }
+
+    return false;
+}
+
 bool TraceFile::start()
 {
-    if (! file.isOpen())
+    if (! file.isOpen() && takeTurn())
     {
+        const juce::ScopeGuard endTurn { [this] { writing.store (false, std::memory_order_release); } };
+
         // A session's trace starts anew: the last one's events would not nest with ours.
         place.deleteFile();
 
@@ -136,8 +154,8 @@ bool TraceFile::start()
         file.append ("[", 1);
     }
 
-    recording = true;
-    return true;
+    recording = file.isOpen();
+    return file.isOpen();
 }
 
 void TraceFile::finish() noexcept
@@ -146,13 +164,22 @@ void TraceFile::finish() noexcept
         return;
 
     recording = false;
-    cursor.patience = 8;
+
+    if (takeTurn())
+    {
+        cursor.patience = 8; // a record still on its way by now is lost with its thread
+        writing.store (false, std::memory_order_release);
+    }
 
     for (int round = 0; round < 400 && traceRing.pushed() > cursor.next; ++round)
         writePending (TraceRing::numSlots);
 
-    file.append ("\n]\n", 3);
-    file.close();
+    if (takeTurn())
+    {
+        file.append ("\n]\n", 3);
+        file.close();
+        writing.store (false, std::memory_order_release);
+    }
 }
 
 int TraceFile::writePending (int maxRecords) noexcept

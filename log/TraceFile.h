@@ -58,6 +58,7 @@ private:
     static constexpr std::size_t bufferBytes = 64 * 1024;
     static constexpr int maxThreadsNamed = 64;
 
+    bool takeTurn() noexcept;
     void append (const TraceRecord& call) noexcept;
     void nameThreadOnce (std::uint32_t threadId) noexcept;
     void flush() noexcept;
