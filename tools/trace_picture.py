@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Draws a trace file of Tattlebox's as a picture: one row per thread, each
 call a bar from its start to its end, calls made inside a call one lane
-below it. The whole session on top; below, a stretch of ZOOM_MS around the
-middle block, where single calls can be told apart.
+below it. The whole session on top; below, the calls before the first block,
+a stretch of ZOOM_MS around the middle block, and that block alone.
 
     trace_picture.py TRACE OUT.png [--zoom-ms 60] [--width 1400]
 
@@ -25,6 +25,13 @@ COLOURS = (("eff", "#3465a4"), ("audioMaster", "#f57900"), ("process", "#4e9a06"
 
 def colour(name):
     return next(c for prefix, c in COLOURS if name.startswith(prefix))
+
+
+def duration(microseconds, decimals=None):
+    for unit, size in (("s", 1e6), ("ms", 1e3), ("us", 1.0)):
+        if microseconds >= size or unit == "us":
+            value = microseconds / size
+            return ("%.*f %s" % (decimals, value, unit)) if decimals is not None else "%g %s" % (round(value, 6), unit)
 
 
 def load(path):
@@ -62,7 +69,7 @@ class Picture:
         plot = self.width - LABEL_WIDTH - 20
         scale = plot / max(end - start, 1e-3)
         self.y += 22
-        self.text(10, self.y, "%s: %.1f ms" % (title, (end - start) / 1000), 14)
+        self.text(10, self.y, "%s: %s" % (title, duration(end - start, 1)), 14)
         self.axis(start, end, scale)
         for tid, placed in threads:
             shown = [(d, e) for d, e in placed if e["ts"] + e["dur"] >= start and e["ts"] <= end]
@@ -87,8 +94,7 @@ class Picture:
         while start + tick < end:
             x = LABEL_WIDTH + tick * scale
             self.bar(x, self.y - 12, x, self.y - 2, "#888a85")
-            label = "%g ms" % (tick / 1000) if step < 1e5 else "%g s" % (tick / 1e6)
-            self.text(x + 2, self.y - 3, label, 9, "#555753")
+            self.text(x + 2, self.y - 3, duration(tick), 9, "#555753")
             tick += step
 
     def legend(self):
@@ -138,9 +144,21 @@ def main():
     picture.panel("The whole session", threads, names, start, end)
 
     blocks = sorted((e for e in events if e["name"].startswith("process")), key=lambda e: e["ts"])
-    middle = blocks[len(blocks) // 2]["ts"] if blocks else (start + end) / 2
-    zoom = args.zoom_ms * 1000
-    picture.panel("Around the middle block", threads, names, middle - zoom / 2, middle + zoom / 2)
+    if blocks:
+        # Start-up: the calls before the first block, where hosts ask and set the most.
+        opened = min((e["ts"] for e in events if e["name"] == "effOpen"), default=start)
+        before = [e for e in events if opened <= e["ts"] and e["ts"] + e["dur"] <= blocks[0]["ts"]]
+        if before:
+            first, last = min(e["ts"] for e in before), max(e["ts"] + e["dur"] for e in before)
+            picture.panel("From effOpen to the first block", threads, names, first, last + (last - first) * 0.02)
+        block = blocks[len(blocks) // 2]
+        zoom = args.zoom_ms * 1000
+        picture.panel("Around the middle block", threads, names, block["ts"] - zoom / 2, block["ts"] + zoom / 2)
+        margin = max(block["dur"] * 0.25, 1.0)
+        picture.panel("The middle block itself", threads, names, block["ts"] - margin, block["ts"] + block["dur"] + margin)
+    else:
+        middle = (start + end) / 2
+        picture.panel("Around the middle", threads, names, middle - args.zoom_ms * 500, middle + args.zoom_ms * 500)
     picture.legend()
     picture.write(args.out)
     print("picture %s: %d calls, %d threads" % (args.out, len(events), len(threads)))

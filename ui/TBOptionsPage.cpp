@@ -51,7 +51,7 @@ TBOptionsPage::TBOptionsPage()
                                  logger.logToFile);
     writeInBackgroundToggle = addToggle ("Write in Background", "by a thread of its own: calls never wait for a disk",
                                          logger.writeInBackground);
-    writeTraceToggle = addToggle ("Write Trace", "timed calls as a trace for trace viewers, beside the settings",
+    writeTraceToggle = addToggle ("Write Trace", "timed calls as JSON for trace viewers, beside the log",
                                   logger.writeTrace);
     logFilePlace = &addNote ({});
     addNote ("The Log page always shows them.");

@@ -233,7 +233,7 @@ test_timing() {
 
     local screens=$build/screens
     mkdir -p "$screens"
-    rm -f "$screens"/ardour-timing-*.png "$screens/ardour-trace.png"
+    rm -f "$screens"/ardour-timing-*.png "$screens"/ardour-trace.*
     # The window of the session's instance (the scan's has gone by then): the
     # AEffect page, the note on its processReplacing row, the dispatcher page.
     (
@@ -281,12 +281,15 @@ test_timing() {
     done
 
     # The session's trace (the scan's was started anew by the session): one
-    # event per call the summary counts as timed, and its picture.
+    # event per call the summary counts as timed, 3BandEQ's questions to the
+    # host within its effOpen, and its picture.
     local trace=$work/vst/Tattlebox.trace.json
-    python3 "$here/../support/trace_check.py" "$trace" --summary "$log" >"$work/trace-check" 2>&1
+    python3 "$here/../support/trace_check.py" "$trace" --summary "$log" \
+        --nested effOpen:audioMasterGetSampleRate >"$work/trace-check" 2>&1
     status=$?
     expect "the trace holds every timed call: $(head -n 1 "$work/trace-check")" equals $status 0
-    grep -E '^(threads|the summary)' "$work/trace-check" | sed 's/^/info: /'
+    grep -E '^(threads|the summary|nested)' "$work/trace-check" | sed 's/^/info: /'
+    cp "$trace" "$screens/ardour-trace.json" 2>/dev/null
     python3 "$here/../../tools/trace_picture.py" "$trace" "$screens/ardour-trace.png" >/dev/null
     expect "picture $screens/ardour-trace.png" test -s "$screens/ardour-trace.png"
     expect "the state file keeps Write Trace" grep -q 'writeTrace="1"' "$work/vst/Tattlebox.xml"
