@@ -1,18 +1,11 @@
 #include "CallGate.h"
+#include "../platform/ProcessBarrier.h"
 
 #include <chrono>
 #include <thread>
 
 CallGate callGate;
 
-void CallGate::open() noexcept
-{
-    for (auto& when : noted)
-        for (auto& flag : when)
-            flag.store (false, std::memory_order_relaxed);
-
-    phase.store (hosting);
-}
 
 bool CallGate::beginClose() noexcept
 {
@@ -20,14 +13,61 @@ bool CallGate::beginClose() noexcept
     return phase.compare_exchange_strong (expected, closing);
 }
 
+namespace
+{
+    // Whether owned slots may be written with plain moves: only where Close
+    // can order them with the process-wide barrier. ThreadSanitizer cannot
+    // follow that barrier, so its builds always add.
+    bool barrierIsReady() noexcept
+    {
+       #if defined (__SANITIZE_THREAD__) || defined (_WIN32)
+        return false;
+       #else
+        static const bool ready = enableProcessBarrier();
+        return ready;
+       #endif
+    }
+}
+
+void CallGate::open() noexcept
+{
+    barrierIsReady(); // the system's barrier is readied here, not on a call's path
+
+    for (auto& when : noted)
+        for (auto& flag : when)
+            flag.store (false, std::memory_order_relaxed);
+
+    phase.store (hosting);
+}
+
+CallGate::Slot& CallGate::claimSlot() noexcept
+{
+    const auto self = currentThreadId();
+
+    if (barrierIsReady())
+        for (auto& slot : ownedSlots)
+            if (std::uint32_t free = 0; slot.owner.load (std::memory_order_relaxed) == 0
+                                          && slot.owner.compare_exchange_strong (free, self))
+                return slot;
+
+    return sharedSlots[self / threadIdStep % numSharedSlots];
+}
+
 std::uint64_t CallGate::sum() const noexcept
 {
-    // Each call leaves the shard it entered: the sum is exact, although a
-    // single shard may read "negative" halves while its threads race.
+    // Plain stores of other threads, and their loads of the phase, are put
+    // in order with this one's by the barrier. Each call leaves the slot it
+    // entered, so the sum is exact.
+    if (barrierIsReady())
+        processWideBarrier();
+
     std::uint64_t total = 0;
 
-    for (const auto& shard : shards)
-        total += shard.calls.load();
+    for (const auto& slot : ownedSlots)
+        total += slot.calls.load();
+
+    for (const auto& slot : sharedSlots)
+        total += slot.calls.load();
 
     return total;
 }

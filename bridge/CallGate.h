@@ -1,16 +1,20 @@
 // CallGate: which calls are inside Tattlebox and the target right now, so
 // that Close never pulls the target from under a call still running in it.
 //
-// Every thunk counts itself in and out of the shard its thread picks: a
-// call into the target adds one to both halves of the shard's word, a call
-// from the target to the host only to the low half (its thread runs in the
-// target's code too, and returns there). One atomic addition in and one out,
-// on a cache line that other threads rarely touch.
+// Every thunk counts itself in and out of its thread's own slot: a call into
+// the target adds one to both halves of the slot's word, a call from the
+// target to the host only to the low half (its thread runs in the target's
+// code too, and returns there).
 //
 // The gate's phase says whether calls may go on into the target. A call
 // counts itself in first and then reads the phase; Close sets the phase
-// first and then sums the shards (both sequentially consistent), so either
-// Close sees the call, or the call sees Close and turns back.
+// first and then sums the slots, so either Close sees the call, or the call
+// sees Close and turns back. Where the system offers a process-wide barrier
+// (platform/ProcessBarrier.h), a slot is written with plain moves and Close
+// makes the order hold with that barrier: a call pays no atomic addition.
+// Otherwise (Windows, threads beyond the slots, ThreadSanitizer builds),
+// slots are shared by thread id and counted with sequentially consistent
+// additions.
 #pragma once
 
 #include "../log/OpCodeCatalogue.h"
@@ -37,8 +41,10 @@ public:
     // the target. A call turned back has counted itself out again.
     bool enter (std::uint64_t kind) noexcept
     {
-        shardOf().fetch_add (kind);
+        enterAlways (kind);
 
+        // Sequentially consistent: after a shared slot's locked addition, this
+        // load is ordered by the language too (on x86 a plain move either way).
         if (phase.load() == hosting)
             return true;
 
@@ -48,10 +54,31 @@ public:
 
     // [any thread, realtime] Counts in a call that goes on whatever the phase
     // (the target's calls to the host).
-    void enterAlways (std::uint64_t kind) noexcept { shardOf().fetch_add (kind); }
+    void enterAlways (std::uint64_t kind) noexcept
+    {
+        auto& slot = slotOfThisThread();
+
+        if (isOwned (slot))
+        {
+            slot.calls.store (slot.calls.load (std::memory_order_relaxed) + kind, std::memory_order_relaxed);
+            std::atomic_signal_fence (std::memory_order_seq_cst); // the barrier on Close's side does the rest
+        }
+        else
+        {
+            slot.calls.fetch_add (kind);
+        }
+    }
 
     // [any thread, realtime]
-    void leave (std::uint64_t kind) noexcept { shardOf().fetch_sub (kind, std::memory_order_release); }
+    void leave (std::uint64_t kind) noexcept
+    {
+        auto& slot = slotOfThisThread();
+
+        if (isOwned (slot))
+            slot.calls.store (slot.calls.load (std::memory_order_relaxed) - kind, std::memory_order_release);
+        else
+            slot.calls.fetch_sub (kind, std::memory_order_release);
+    }
 
     // [any thread, realtime]
     Phase currentPhase() const noexcept { return (Phase) phase.load (std::memory_order_acquire); }
@@ -83,22 +110,38 @@ public:
     static constexpr int numKinds = numAEffectFunctions + numDispatcherOpCodes;
 
 private:
-    static constexpr int numShards = 32;
+    static constexpr int numOwnedSlots = 256;
+    static constexpr int numSharedSlots = 32;
 
-    struct alignas (64) Shard
+    struct alignas (64) Slot
     {
         std::atomic<std::uint64_t> calls { 0 };
+        std::atomic<std::uint32_t> owner { 0 }; // the thread id an owned slot belongs to
     };
 
-    std::atomic<std::uint64_t>& shardOf() noexcept
+    // [any thread, realtime] Claimed on the thread's first call, then kept.
+    Slot& slotOfThisThread() noexcept
     {
-        return shards[currentThreadId() / threadIdStep % numShards].calls;
+       #if defined (_WIN32)
+        return sharedSlots[currentThreadId() / threadIdStep % numSharedSlots];
+       #else
+        static thread_local Slot* mine __attribute__ ((tls_model ("initial-exec"))) = nullptr;
+
+        if (mine == nullptr)
+            mine = &claimSlot();
+
+        return *mine;
+       #endif
     }
 
+    bool isOwned (const Slot& slot) const noexcept { return &slot < ownedSlots + numOwnedSlots && &slot >= ownedSlots; }
+
+    Slot& claimSlot() noexcept;
     std::uint64_t sum() const noexcept;
 
     std::atomic<int> phase { idle };
-    Shard shards[numShards];
+    Slot ownedSlots[numOwnedSlots];
+    Slot sharedSlots[numSharedSlots];
     // [0]: during Close, [1]: after it.
     std::atomic<bool> noted[2][numKinds] {};
 };

@@ -9,8 +9,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include "../platform/StaticOrder.h"
 
-BackgroundWriter backgroundWriter;
+BackgroundWriter backgroundWriter TB_STATIC_LOG_SINKS;
 
 namespace
 {

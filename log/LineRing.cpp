@@ -110,7 +110,7 @@ int LineRing::read (Cursor& cursor, Reader& reader, int maxLines) noexcept
                 break;
             }
 
-            if (next + 1 == end || cursor.roundsWaited < cursor.patience)
+            if (next + 1 == end || cursor.roundsWaited < std::max (cursor.patience, 1))
             {
                 ++cursor.roundsWaited;
                 break;

@@ -38,7 +38,7 @@ public:
         std::uint64_t next = 0;       // the next ticket to read
         std::uint64_t waitedFor = 0;  // one more than the ticket waited for (0: none)
         int roundsWaited = 0;
-        int patience = 1;
+        int patience = 0;             // 0 counts as 1: all zero, a cursor takes no room in the library file
         bool writerOnly = false;      // only the lines pushed for the writer
     };
 

@@ -3,8 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include "../platform/StaticOrder.h"
 
-LogFile logFile;
+LogFile logFile TB_STATIC_LOG_SINKS;
 
 juce::File LogFile::besideStateFile (const juce::File& stateFile)
 {

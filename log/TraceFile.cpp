@@ -3,12 +3,14 @@
 #include "LineWriter.h"
 #include "TBLogger.h"
 
+#include "../platform/StaticOrder.h"
 #include "../platform/ThreadId.h"
 
 #include <cstring>
 #include <thread>
 
-TraceFile traceFile;
+// Among the log's sinks: the writer's stop at the unload line still finds it.
+TraceFile traceFile TB_STATIC_LOG_SINKS;
 
 namespace
 {

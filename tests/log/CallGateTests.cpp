@@ -14,7 +14,7 @@ namespace
 {
     struct FakeTarget
     {
-        int blocks = 0; // plain memory: written only inside the gate
+        int blocks[2] {}; // plain memory, one per caller: written only inside the gate
     };
 
     std::atomic<FakeTarget*> target { nullptr };
@@ -31,7 +31,7 @@ TEST (CallGate, CloseNeverFreesATargetACallIsStillInside)
         std::atomic<bool> stop { false };
         std::atomic<int> refused { 0 };
 
-        auto caller = [&]
+        auto caller = [&] (int index)
         {
             while (! stop.load())
             {
@@ -41,12 +41,12 @@ TEST (CallGate, CloseNeverFreesATargetACallIsStillInside)
                     continue;
                 }
 
-                ++target.load()->blocks;
+                ++target.load()->blocks[index];
                 callGate.leave (CallGate::intoTarget);
             }
         };
 
-        std::thread audio (caller), gui (caller);
+        std::thread audio (caller, 0), gui (caller, 1);
         std::this_thread::sleep_for (std::chrono::microseconds (50 + 20 * (cycle % 8)));
 
         ASSERT_TRUE (callGate.beginClose());

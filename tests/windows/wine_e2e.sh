@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay, logfile, decode, timing. Needs an X display
+# nodisplay, logfile, decode, timing, survive. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -513,6 +513,32 @@ test_timing() {
     after=$(TZ=Asia/Kolkata date +%H:%M)
     shown=$(grep -m 1 -oE '^[0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} \([0-9A-F]+\) tp_basic\.dll:effOpen' "$dir/debug.log" | cut -c 1-5)
     check "effOpen at the local time (${shown:-none}; $before to $after)" test -n "$shown" -a \( "$shown" = "$before" -o "$shown" = "$after" \)
+}
+
+# Close sent from a second thread while the host's own thread pumps; a
+# plug-in that grows its inputs and latency, read by the host's IOChanged
+# handler through Tattlebox as directly.
+test_survive() {
+    local dir a status
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    dir=$(fresh_dir survive)
+    remembered_state "$a" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" --close-from-thread --blocks 4 --pump-ms 20 \
+        --debug-log "$(winpath "$dir/debug.log")" "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "Close from a second thread ($status)" test "$status" -eq 0
+    check "tbsession closed from its second thread" grep -qx 'closed from: a second thread' "$dir/stdout"
+    check "the target unloaded" has_line <(texts "$dir/debug.log") "Unloaded $a"
+    check "the framework shut down on its own thread" \
+        bash -c "! grep -q 'did not shut the framework down' '$dir/debug.log'"
+
+    a=$(winpath "$PLUGINS/tp_io_change.dll")
+    dir=$(fresh_dir survive-io)
+    remembered_state "$a" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 2 --pump-ms 0 "$(winpath "$dir/Tattlebox.dll")" >"$dir/bridged" 2>/dev/null
+    timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 2 --pump-ms 0 "$a" >"$dir/direct" 2>/dev/null
+    check "the IOChanged handler reads the new record directly" grep -qx 'io changed: 2 inputs, 2 outputs, latency 64' "$dir/direct"
+    check "and through Tattlebox" grep -qx 'io changed: 2 inputs, 2 outputs, latency 64' "$dir/bridged"
 }
 
 mkdir -p "$WORK"

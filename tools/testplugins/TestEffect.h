@@ -139,3 +139,17 @@ private:
     extern "C" __attribute__ ((visibility ("default"))) AEffect* function (AudioMasterCallback) __asm__ (symbol)
  #define TP_VISIBLE __attribute__ ((visibility ("default")))
 #endif
+
+// Host thread that loads the plug-in: both entries make the effect with the
+// given function (the TP_EXPORT_ENTRY lines stay in each source, where the
+// Windows build reads them).
+#define TP_ENTRIES_MAKE(make) \
+    AEffect* tpMain (AudioMasterCallback host) { return make (host); } \
+    AEffect* tpVstPluginMain (AudioMasterCallback host) { return make (host); }
+
+namespace tp
+{
+    // The effect of class Effect, built with the host's callback.
+    template <typename Effect>
+    AEffect* make (AudioMasterCallback host) { return (new Effect (host))->getRecord(); }
+}

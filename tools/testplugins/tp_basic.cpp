@@ -24,6 +24,4 @@ AEffect* createBasic (AudioMasterCallback host)
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-// Host thread that loads the plug-in.
-AEffect* tpMain (AudioMasterCallback host) { return createBasic (host); }
-AEffect* tpVstPluginMain (AudioMasterCallback host) { return createBasic (host); }
+TP_ENTRIES_MAKE (createBasic)

@@ -23,6 +23,4 @@ AEffect* createDouble (AudioMasterCallback host)
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-// Host thread that loads the plug-in.
-AEffect* tpMain (AudioMasterCallback host) { return createDouble (host); }
-AEffect* tpVstPluginMain (AudioMasterCallback host) { return createDouble (host); }
+TP_ENTRIES_MAKE (createDouble)

@@ -18,6 +18,4 @@ AEffect* create (AudioMasterCallback host)
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-// Host thread that loads the plug-in.
-AEffect* tpMain (AudioMasterCallback host) { return create (host); }
-AEffect* tpVstPluginMain (AudioMasterCallback host) { return create (host); }
+TP_ENTRIES_MAKE (create)

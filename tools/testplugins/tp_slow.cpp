@@ -36,15 +36,9 @@ private:
     int blocks = 0;
 };
 
-AEffect* create (AudioMasterCallback host)
-{
-    return (new SlowEffect (host))->getRecord();
-}
 } // namespace
 
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-// Host thread that loads the plug-in.
-AEffect* tpMain (AudioMasterCallback host) { return create (host); }
-AEffect* tpVstPluginMain (AudioMasterCallback host) { return create (host); }
+TP_ENTRIES_MAKE (tp::make<SlowEffect>)

@@ -53,15 +53,9 @@ private:
     std::thread worker;
 };
 
-AEffect* create (AudioMasterCallback host)
-{
-    return (new ThreadCallbackEffect (host))->getRecord();
-}
 } // namespace
 
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-// Host thread that loads the plug-in.
-AEffect* tpMain (AudioMasterCallback host) { return create (host); }
-AEffect* tpVstPluginMain (AudioMasterCallback host) { return create (host); }
+TP_ENTRIES_MAKE (tp::make<ThreadCallbackEffect>)
