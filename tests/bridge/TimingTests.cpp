@@ -197,3 +197,21 @@ TEST (TattleboxTrace, OneEventPerTimedCallAndCallsFromInsideCallsWithinThem)
         EXPECT_NE (check.out.find (std::string ("\n") + c.threads + "\n"), std::string::npos) << check.out;
     }
 }
+
+// A host that exits without Close leaves the trace without its "]": the
+// viewers take it as it is, a strict reader after the fix-up.
+TEST (TattleboxTrace, AHostExitingWithoutCloseLeavesATraceThatParsesAfterTheFixUp)
+{
+    Sandbox box;
+    std::ofstream (box.pluginDir / "Tattlebox.xml", std::ios::binary)
+        << "<Tattlebox><Logger><Parameters timeCalls=\"1\" writeTrace=\"1\"/></Logger></Tattlebox>\n";
+    box.answer ({ probe });
+    const auto run = box.rawHost ("noclose " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+
+    const auto trace = box.pluginDir / "Tattlebox.trace.json";
+    const auto check = runProcess ({ "python3", TB_SOURCE_DIR "/tests/support/trace_check.py", trace.string(), "--cut" });
+    EXPECT_EQ (check.exitStatus, 0) << check.out << check.err;
+    EXPECT_NE (check.out.find ("count effOpen 1\n"), std::string::npos) << check.out;
+    EXPECT_NE (check.out.find ("count processReplacing "), std::string::npos) << check.out;
+}
