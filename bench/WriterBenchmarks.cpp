@@ -1,11 +1,13 @@
 // What the calling thread pays with the background writer against the
 // synchronous one: a logged line into the file and to standard error, the
 // writer's sustained rate, a logged call's tail latency while another process
-// loads the disk, and the unlogged call with the Close gate's in-flight count.
+// loads the disk, the unlogged call with the Close gate's in-flight count,
+// and a timed call with the trace recording while the writer writes it.
 #include "bridge/CallGate.h"
 #include "log/BackgroundWriter.h"
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
+#include "log/TraceFile.h"
 
 #include <benchmark/benchmark.h>
 
@@ -187,9 +189,41 @@ namespace
         callGate.beginClose();
         callGate.endClose();
     }
+
+    // A timed, unlogged call with the trace on: the caller's record, and the
+    // writer's rate (events written, or dropped where the calls outrun it).
+    void BM_TimedCallTraced (benchmark::State& state)
+    {
+        const bool traced = state.range (0) != 0;
+        tbLogger.initialise ("MyDelay.so");
+        TBLogger::setAllOpCodesEnabled (false);
+        tbLogger.timeCalls = true;
+        tbLogger.setLineSink ([] (const char*, std::size_t) {}); // the "dropped" lines
+        traceFile.setPlace (benchFile ("tb-bench.trace.json"));
+
+        if (traced)
+        {
+            traceFile.start();
+            backgroundWriter.start();
+        }
+
+        for (auto _ : state)
+        {
+            const auto started = tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+            tbLogger.logDispatcherReturn (opcode, nullptr, target (opcode), 0, 512, started);
+        }
+
+        backgroundWriter.stop();
+        traceFile.finish();
+        state.counters["written"] = (double) traceFile.getEventsWritten();
+        state.counters["dropped"] = (double) traceFile.getEventsDropped();
+        tbLogger.timeCalls = false;
+        tbLogger.setLineSink (nullptr);
+    }
 }
 
 BENCHMARK (BM_LoggedLineBy)->ArgNames ({ "file", "background" })->ArgsProduct ({ { 1, 0 }, { 0, 1 } });
 BENCHMARK (BM_SustainedIntoFile)->UseRealTime();
 BENCHMARK (BM_TailLatencyUnderDiskLoad)->ArgName ("background")->Arg (0)->Arg (1)->Iterations (20000)->UseRealTime();
 BENCHMARK (BM_CountedNotLoggedThroughGate);
+BENCHMARK (BM_TimedCallTraced)->ArgName ("traced")->Arg (0)->Arg (1);

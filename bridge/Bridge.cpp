@@ -8,6 +8,7 @@
 #include "../log/LogFile.h"
 #include "../log/StateFile.h"
 #include "../log/TBLogger.h"
+#include "../log/TraceFile.h"
 #include "../platform/Display.h"
 #include "../platform/FileDialog.h"
 #include "../platform/ModuleFile.h"
@@ -75,6 +76,11 @@ namespace
 
         if (tbLogger.writeInBackground)
             backgroundWriter.start();
+
+        traceFile.setPlace (TraceFile::besideStateFile (getStateFile (bridge.pluginFile)));
+
+        if (tbLogger.writeTrace)
+            traceFile.start();
 
         // The zone lookup, here rather than at a first line on an audio thread.
         refreshLocalTimeOffset();
@@ -285,6 +291,7 @@ void shutDown()
     // Lines after Close (calls that come too late, the unload line) are
     // written by their own threads, into the file that stays open for them.
     backgroundWriter.stop();
+    traceFile.finish();
 
     if (frameworkDown)
         releaseModule (std::exchange (bridge.selfReference, nullptr));

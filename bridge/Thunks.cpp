@@ -212,7 +212,7 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
             setParameter (target, index, parameter);
 
     callGate.leave (CallGate::intoTarget);
-    tbLogger.logCallEnd (functionSetParameter, started);
+    tbLogger.logCallEnd (functionSetParameter, started, index);
 }
 
 // [any thread, realtime] Any host thread, audio or GUI.
@@ -233,7 +233,7 @@ float getParameterThunk (AEffect*, std::int32_t index)
             value = getParameter (target, index);
 
     callGate.leave (CallGate::intoTarget);
-    tbLogger.logCallEnd (functionGetParameter, started);
+    tbLogger.logCallEnd (functionGetParameter, started, index);
     return value;
 }
 

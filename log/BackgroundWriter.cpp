@@ -1,6 +1,7 @@
 #include "BackgroundWriter.h"
 #include "LogFile.h"
 #include "TBLogger.h"
+#include "TraceFile.h"
 
 #include "../platform/DebugOutput.h"
 #include "../platform/TimeOfDay.h"
@@ -18,6 +19,7 @@ namespace
     using namespace std::chrono;
 
     constexpr int maxLinesPerRound = 1024;
+    constexpr int maxEventsPerRound = 2048;
     // A thread that made lines may be preempted between taking its place in
     // the ring and finishing its line: it is waited for this many rounds.
     constexpr int roundsForAStoppedLine = 100;
@@ -183,7 +185,8 @@ void BackgroundWriter::run() noexcept
             offsetRefreshed = now;
         }
 
-        if (drain (maxLinesPerRound) > 0)
+        // The trace's events after the lines, each with a cursor of its own.
+        if (drain (maxLinesPerRound) + traceFile.writePending (maxEventsPerRound) > 0)
         {
             idleRounds = 0;
             continue;
@@ -261,6 +264,9 @@ void BackgroundWriter::stop() noexcept
     for (int round = 0; round < 400 && lineRing.written() > cursor.next; ++round)
         if (drain (LineRing::numSlots) == 0)
             std::this_thread::yield();
+
+    // The trace file writes what is left at its own finish, or at the next start.
+    traceFile.writePending (TraceRing::numSlots);
 }
 
 BackgroundWriter::Figures BackgroundWriter::getFigures() const noexcept

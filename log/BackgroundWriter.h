@@ -9,6 +9,9 @@
 // "N lines dropped by the background writer". A reader of standard error
 // that stops taking lines (a full pipe, a stopped terminal) loses its lines
 // alone, counted the same way once it takes lines again; the file goes on.
+//
+// Its rounds also write the trace file's events (TraceFile.h), from a ring
+// and a cursor of their own.
 #pragma once
 
 #include "LineRing.h"

@@ -86,7 +86,7 @@ namespace callStatistics
         figures.lastEnded.store (ended, relaxed);
     }
 
-    void recordBlock (int entry, std::int32_t sampleFrames, std::uint64_t started, std::uint64_t ended) noexcept
+    double recordBlock (int entry, std::int32_t sampleFrames, std::uint64_t started, std::uint64_t ended) noexcept
     {
         recordDuration (entry, started, ended);
 
@@ -94,7 +94,7 @@ namespace callStatistics
         const auto perFrame = nanosecondsPerFrame();
 
         if (block < 0 || sampleFrames <= 0 || ! (perFrame > 0.0))
-            return;
+            return -1.0;
 
         const auto duration = ended - started;
         const auto budget = (double) sampleFrames * perFrame;
@@ -107,6 +107,8 @@ namespace callStatistics
 
         if ((double) duration > budget)
             figures.overruns.fetch_add (1, relaxed);
+
+        return load;
     }
 
     void noteSampleRateSet (float rate) noexcept       { noteRate (setNanosecondsPerFrame, rate); }

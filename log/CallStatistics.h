@@ -76,8 +76,9 @@ namespace callStatistics
 
     // [any thread, realtime] A call that took from started to ended (clock readings).
     void recordDuration (int entry, std::uint64_t started, std::uint64_t ended) noexcept;
-    // [audio] The same for a block of sampleFrames of a process entry, with its load.
-    void recordBlock (int entry, std::int32_t sampleFrames, std::uint64_t started, std::uint64_t ended) noexcept;
+    // [audio] The same for a block of sampleFrames of a process entry, with
+    // its load, which it returns (negative where no budget is known).
+    double recordBlock (int entry, std::int32_t sampleFrames, std::uint64_t started, std::uint64_t ended) noexcept;
 
     // The sample rate that block budgets are reckoned with: the one the host
     // set, else the one it answered when asked.

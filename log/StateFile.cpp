@@ -283,6 +283,10 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     parameters->setAttribute ("timeCalls", timeCalls ? 1 : 0);
     parameters->setAttribute ("logSummary", logSummary ? 1 : 0);
     parameters->setAttribute ("writeInBackground", writeInBackground ? 1 : 0);
+
+    // Only while on: the state files of sessions without a trace stay as they were.
+    if (writeTrace)
+        parameters->setAttribute ("writeTrace", 1);
 }
 
 // [start-up] Before any call reaches the logger.
@@ -304,5 +308,6 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "timeCalls", timeCalls);
         restoreOption (*parameters, "logSummary", logSummary);
         restoreOption (*parameters, "writeInBackground", writeInBackground);
+        restoreOption (*parameters, "writeTrace", writeTrace);
     }
 }

@@ -4,6 +4,7 @@
 #include "LineRing.h"
 #include "LineWriter.h"
 #include "LogFile.h"
+#include "TraceFile.h"
 
 #include "../platform/DebugOutput.h"
 #include "../platform/MonotonicClock.h"
@@ -71,6 +72,7 @@ void TBLogger::initialise (const juce::String& newName)
     timeCalls = false;
     logSummary = false;
     writeInBackground = true;
+    writeTrace = false;
     callStatistics::forgetSampleRate();
     setName (newName);
 
@@ -340,7 +342,11 @@ void TBLogger::endReturn (bool dispatcher, std::int32_t opcode, void* ptr, VstIn
     const auto ended = started != 0 ? monotonicNanoseconds() : 0;
 
     if (started != 0)
-        callStatistics::recordDuration (callStatistics::entryOf (group, opcode), started, ended);
+    {
+        const auto entry = callStatistics::entryOf (group, opcode);
+        callStatistics::recordDuration (entry, started, ended);
+        traceFile.record ({ started, ended, value, result, entry, index, currentThreadId(), -1.0f });
+    }
 
     const auto& function = aEffectFunctionStates[dispatcher ? functionDispatcher : functionAudioMaster];
 
@@ -395,10 +401,14 @@ TBLogger::CallStart TBLogger::logGetParameter (std::int32_t index) noexcept
 
 void TBLogger::endBlock (AEffectFunction function, std::int32_t sampleFrames, CallStart started) noexcept
 {
-    callStatistics::recordBlock (function, sampleFrames, started, monotonicNanoseconds());
+    const auto ended = monotonicNanoseconds();
+    const auto load = callStatistics::recordBlock (function, sampleFrames, started, ended);
+    traceFile.record ({ started, ended, 0, 0, function, sampleFrames, currentThreadId(), (float) load });
 }
 
-void TBLogger::endCall (AEffectFunction function, CallStart started) noexcept
+void TBLogger::endCall (AEffectFunction function, CallStart started, std::int32_t index) noexcept
 {
-    callStatistics::recordDuration (function, started, monotonicNanoseconds());
+    const auto ended = monotonicNanoseconds();
+    callStatistics::recordDuration (function, started, ended);
+    traceFile.record ({ started, ended, 0, 0, function, index, currentThreadId(), -1.0f });
 }

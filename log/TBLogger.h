@@ -72,10 +72,10 @@ public:
     }
 
     // [any thread, realtime] After setParameter or getParameter returned.
-    void logCallEnd (AEffectFunction function, CallStart started) noexcept
+    void logCallEnd (AEffectFunction function, CallStart started, std::int32_t index = 0) noexcept
     {
         if (started != 0)
-            endCall (function, started);
+            endCall (function, started, index);
     }
 
     // [shut-down] One line per entry that was called, through logLine.
@@ -135,6 +135,9 @@ public:
     // Not read by the call paths: whether start-up starts the background
     // writer (BackgroundWriter.h), which then writes the debug output and the file.
     std::atomic<bool> writeInBackground { true };
+    // Not read by the call paths: whether start-up starts the trace file
+    // (TraceFile.h), which then gets every timed call.
+    std::atomic<bool> writeTrace { false };
 
 private:
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
@@ -175,7 +178,7 @@ private:
     void appendName (LineWriter& line) const noexcept;
     CallStart startTiming() const noexcept;
     void endBlock (AEffectFunction function, std::int32_t sampleFrames, CallStart started) noexcept;
-    void endCall (AEffectFunction function, CallStart started) noexcept;
+    void endCall (AEffectFunction function, CallStart started, std::int32_t index) noexcept;
     void endReturn (bool dispatcher, std::int32_t opcode, void* ptr, VstIntPtr result,
                     std::int32_t index, VstIntPtr value, CallStart started) noexcept;
     bool isLogged (const OpCodeState& function, const OpCodeState& opcode) const noexcept;

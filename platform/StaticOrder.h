@@ -1,6 +1,6 @@
 // The order in which the library's own static objects are built when it is
 // loaded, and the reverse in which they go when it is unloaded: first the
-// logger and its sinks (the log file, the background writer), then the
+// logger and its sinks (the log file, the background writer, the trace file), then the
 // bridge's state, then the object that writes the load and unload lines
 // through both: the unload line still finds the file open. Everything else (the framework's statics
 // included) comes after them and goes before them.

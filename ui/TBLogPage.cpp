@@ -1,12 +1,15 @@
 #include "TBLogPage.h"
 #include "TBPalette.h"
 
+#include "log/TraceFile.h"
+
 namespace
 {
     constexpr int margin = 4;
     constexpr int controlHeight = 24;
     constexpr int buttonWidth = 70;
     constexpr int rowHeight = 16;
+    constexpr int writerHeight = 18;
 
     std::unique_ptr<juce::TextButton> makeButton (const juce::String& text, const juce::String& tooltip)
     {
@@ -52,6 +55,11 @@ TBLogPage::TBLogPage()
     statusLabel->setColour (juce::Label::textColourId, TBPalette::darkGrey);
     addAndMakeVisible (*statusLabel);
 
+    writerLabel = std::make_unique<juce::Label> ("WriterFigures");
+    writerLabel->setColour (juce::Label::textColourId, TBPalette::darkGrey);
+    writerLabel->setFont (juce::Font (13.0f));
+    addChildComponent (*writerLabel);
+
     // The lines written before the window opened (the banner) are still there.
     lineRing.restartReader();
     updateStatus();
@@ -75,6 +83,9 @@ void TBLogPage::resized()
 
     filterEditor->setBounds (top);
     area.removeFromTop (margin);
+    if (writerLabel->isVisible())
+        writerLabel->setBounds (area.removeFromBottom (writerHeight));
+
     statusLabel->setBounds (area.removeFromBottom (controlHeight));
     listBox->setBounds (area);
 }
@@ -108,6 +119,39 @@ void TBLogPage::drain()
     lineRing.read (*this, maxLinesPerTick);
     dropOldLines();
     updateView (lines.size() + (std::size_t) firstNumber != before);
+    updateWriterFigures();
+}
+
+juce::String TBLogPage::describeWriter (const BackgroundWriter::Figures& figures,
+                                        std::uint64_t traceEvents, std::uint64_t traceDropped)
+{
+    juce::String text;
+    text << "Writer: " << (juce::int64) figures.written << " lines written, at most "
+         << (juce::int64) figures.highWater << " waiting, " << (juce::int64) figures.dropped << " dropped";
+
+    if (traceEvents > 0 || traceDropped > 0)
+        text << "; trace: " << (juce::int64) traceEvents << " events, " << (juce::int64) traceDropped << " dropped";
+
+    return text;
+}
+
+// Only once the writer has run: without it the lines have no queue to show.
+void TBLogPage::updateWriterFigures()
+{
+    const auto figures = backgroundWriter.getFigures();
+    const bool hasRun = backgroundWriter.isRunning() || figures.written > 0 || figures.dropped > 0;
+
+    if (hasRun != writerLabel->isVisible())
+    {
+        writerLabel->setVisible (hasRun);
+        resized();
+    }
+
+    const auto text = hasRun ? describeWriter (figures, traceFile.getEventsWritten(), traceFile.getEventsDropped())
+                             : juce::String();
+
+    if (writerLabel->getText() != text)
+        writerLabel->setText (text, juce::dontSendNotification);
 }
 
 void TBLogPage::dropOldLines()

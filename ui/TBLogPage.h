@@ -5,6 +5,7 @@
 // whichever page is in front, so that none is missed while the page is away.
 #pragma once
 
+#include "log/BackgroundWriter.h"
 #include "log/LineRing.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -54,6 +55,12 @@ public:
     std::unique_ptr<juce::TextButton> pauseButton, clearButton, copyButton, saveButton;
     std::unique_ptr<juce::ListBox> listBox;
     std::unique_ptr<juce::Label> statusLabel;
+    // The background writer's figures, below the status, once it has run.
+    std::unique_ptr<juce::Label> writerLabel;
+
+    // "Writer: 123456 lines written, at most 812 waiting, 0 dropped", and the trace's events.
+    static juce::String describeWriter (const BackgroundWriter::Figures& figures,
+                                        std::uint64_t traceEvents, std::uint64_t traceDropped);
 
 private:
     // ListBoxModel
@@ -72,6 +79,7 @@ private:
     bool isAtEnd() const;
     void updateView (bool added);
     void updateStatus();
+    void updateWriterFigures();
     void chooseFileAndSave();
     const juce::String& shownLine (int row) const;
 

@@ -4,6 +4,7 @@
 #include "log/BackgroundWriter.h"
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
+#include "log/TraceFile.h"
 
 namespace
 {
@@ -50,6 +51,8 @@ TBOptionsPage::TBOptionsPage()
                                  logger.logToFile);
     writeInBackgroundToggle = addToggle ("Write in Background", "by a thread of its own: calls never wait for a disk",
                                          logger.writeInBackground);
+    writeTraceToggle = addToggle ("Write Trace", "timed calls as JSON for trace viewers, beside the log",
+                                  logger.writeTrace);
     logFilePlace = &addNote ({});
     addNote ("The Log page always shows them.");
 
@@ -121,6 +124,7 @@ void TBOptionsPage::refresh()
     syncToggle (*timeCallsToggle, logger.timeCalls);
     syncToggle (*logSummaryToggle, logger.logSummary);
     syncToggle (*writeInBackgroundToggle, logger.writeInBackground);
+    syncToggle (*writeTraceToggle, logger.writeTrace);
 
     const auto place = logFile.getPlace();
     const auto text = place == juce::File() ? juce::String() : "File: " + place.getFullPathName();
@@ -151,6 +155,20 @@ void TBOptionsPage::buttonClicked (juce::Button* button)
             backgroundWriter.start();
         else
             backgroundWriter.stop();
+    }
+    else if (button == writeTraceToggle.get())
+    {
+        // From now on; the file was started anew at this session's first start.
+        if (on && ! traceFile.start())
+        {
+            button->setToggleState (false, juce::dontSendNotification);
+            return;
+        }
+
+        if (! on)
+            traceFile.pause();
+
+        logger.writeTrace = on;
     }
     else if (button == logToFileToggle.get())
     {

@@ -25,7 +25,7 @@ public:
     std::unique_ptr<juce::ToggleButton> logParametersToggle, logReturnParametersToggle, logTimeToggle,
                                         decodeStructuresToggle;
     std::unique_ptr<juce::ToggleButton> timeCallsToggle, logSummaryToggle, writeInBackgroundToggle;
-    std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle;
+    std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle, writeTraceToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 
     static constexpr int rowHeight = 24;

@@ -19,6 +19,12 @@ inline std::uint32_t currentThreadId() noexcept
     return cached;
 }
 
+// [any thread] The process's identifier (a system call: not for the call paths).
+inline std::uint32_t currentProcessId() noexcept
+{
+    return (std::uint32_t) ::getpid();
+}
+
 // Kernel thread ids count up by one: consecutive threads land in different
 // shards of the call statistics.
 constexpr std::uint32_t threadIdStep = 1;

@@ -11,6 +11,11 @@ std::uint32_t currentThreadId() noexcept
     return (std::uint32_t) ::GetCurrentThreadId();
 }
 
+std::uint32_t currentProcessId() noexcept
+{
+    return (std::uint32_t) ::GetCurrentProcessId();
+}
+
 namespace
 {
     // FILETIME counts 100 ns ticks.

@@ -228,12 +228,12 @@ test_timing() {
     need_display
     copy_plugin Tattlebox.so
     remember_target "$work/vst/Tattlebox.xml" "$eq"
-    sed -i 's/rememberTarget="1"/rememberTarget="1" timeCalls="1" logSummary="1"/' "$work/vst/Tattlebox.xml"
+    sed -i 's/rememberTarget="1"/rememberTarget="1" timeCalls="1" logSummary="1" writeTrace="1"/' "$work/vst/Tattlebox.xml"
     scan "$work/vst/Tattlebox.so" "$work/scan.log"
 
     local screens=$build/screens
     mkdir -p "$screens"
-    rm -f "$screens"/ardour-timing-*.png
+    rm -f "$screens"/ardour-timing-*.png "$screens"/ardour-trace.*
     # The window of the session's instance (the scan's has gone by then): the
     # AEffect page, the note on its processReplacing row, the dispatcher page.
     (
@@ -279,6 +279,20 @@ test_timing() {
     for shot in aeffect note dispatcher; do
         expect "picture $screens/ardour-timing-$shot.png" test -s "$screens/ardour-timing-$shot.png"
     done
+
+    # The session's trace (the scan's was started anew by the session): one
+    # event per call the summary counts as timed, 3BandEQ's questions to the
+    # host within its effOpen, and its picture.
+    local trace=$work/vst/Tattlebox.trace.json
+    python3 "$here/../support/trace_check.py" "$trace" --summary "$log" \
+        --nested effOpen:audioMasterGetSampleRate >"$work/trace-check" 2>&1
+    status=$?
+    expect "the trace holds every timed call: $(head -n 1 "$work/trace-check")" equals $status 0
+    grep -E '^(threads|the summary|nested)' "$work/trace-check" | sed 's/^/info: /'
+    cp "$trace" "$screens/ardour-trace.json" 2>/dev/null
+    python3 "$here/../../tools/trace_picture.py" "$trace" "$screens/ardour-trace.png" >/dev/null
+    expect "picture $screens/ardour-trace.png" test -s "$screens/ardour-trace.png"
+    expect "the state file keeps Write Trace" grep -q 'writeTrace="1"' "$work/vst/Tattlebox.xml"
 }
 
 # LSP's limiter sets its latency (initialDelay) in its first block and again

@@ -11,7 +11,7 @@ namespace
 
     // A sandbox whose state file switches the given options on.
     Run runWithOptions (const std::string& target, const std::string& options, const std::string& switches,
-                        std::string* stateAfter = nullptr)
+                        std::string* stateAfter = nullptr, std::string* traceAfter = nullptr)
     {
         Sandbox box;
         std::ofstream (box.pluginDir / "Tattlebox.xml", std::ios::binary)
@@ -21,6 +21,9 @@ namespace
 
         if (stateAfter != nullptr)
             *stateAfter = box.stateFile();
+
+        if (traceAfter != nullptr)
+            *traceAfter = readFile (box.pluginDir / "Tattlebox.trace.json");
 
         return run;
     }
@@ -157,4 +160,58 @@ TEST (TattleboxDoublePrecision, ItsOwnSwitchAndLogParametersApply)
     EXPECT_TRUE (linesStartingWith (disabled, "tp_double.so:processDoubleReplacing").empty()) << describe (disabled);
     EXPECT_NE (box.stateFile().find ("<opCode index=\"6\" name=\"processDoubleReplacing\" enabled=\"0\"/>"),
                std::string::npos);
+}
+
+// The trace: Python's strict parser reads it, one event per call the summary
+// counts as timed, IOChanged from inside effMainsChanged within its span, the
+// target's own thread on a row of its own.
+TEST (TattleboxTrace, OneEventPerTimedCallAndCallsFromInsideCallsWithinThem)
+{
+    REQUIRE_HOST_TOOLS();
+    const struct { const char* target; std::vector<std::string> checks; const char* threads; } cases[] = {
+        { "tp_io_change.so", { "--nested", "effMainsChanged:audioMasterIOChanged" }, "threads 1" },
+        { "tp_thread_callback.so", {}, "threads 2" },
+    };
+
+    for (auto& c : cases)
+    {
+        SCOPED_TRACE (c.target);
+        std::string trace;
+        const auto run = runWithOptions (c.target, "timeCalls=\"1\" logSummary=\"1\" writeTrace=\"1\"", "--blocks 4",
+                                         nullptr, &trace);
+        ASSERT_EQ (run.status, 0) << describe (run);
+
+        TempFolder scratch;
+        std::ofstream (scratch / "trace.json", std::ios::binary) << trace;
+        std::ofstream log (scratch / "log", std::ios::binary);
+
+        for (auto& l : run.log)
+            log << l << "\n";
+
+        log.close();
+        std::vector<std::string> args { "python3", TB_SOURCE_DIR "/tests/support/trace_check.py",
+                                        (scratch / "trace.json").string(), "--summary", (scratch / "log").string() };
+        args.insert (args.end(), c.checks.begin(), c.checks.end());
+        const auto check = runProcess (args);
+        EXPECT_EQ (check.exitStatus, 0) << check.out << check.err;
+        EXPECT_NE (check.out.find (std::string ("\n") + c.threads + "\n"), std::string::npos) << check.out;
+    }
+}
+
+// A host that exits without Close leaves the trace without its "]": the
+// viewers take it as it is, a strict reader after the fix-up.
+TEST (TattleboxTrace, AHostExitingWithoutCloseLeavesATraceThatParsesAfterTheFixUp)
+{
+    Sandbox box;
+    std::ofstream (box.pluginDir / "Tattlebox.xml", std::ios::binary)
+        << "<Tattlebox><Logger><Parameters timeCalls=\"1\" writeTrace=\"1\"/></Logger></Tattlebox>\n";
+    box.answer ({ probe });
+    const auto run = box.rawHost ("noclose " + shellQuoted (box.plugin));
+    ASSERT_EQ (run.status, 0) << describe (run);
+
+    const auto trace = box.pluginDir / "Tattlebox.trace.json";
+    const auto check = runProcess ({ "python3", TB_SOURCE_DIR "/tests/support/trace_check.py", trace.string(), "--cut" });
+    EXPECT_EQ (check.exitStatus, 0) << check.out << check.err;
+    EXPECT_NE (check.out.find ("count effOpen 1\n"), std::string::npos) << check.out;
+    EXPECT_NE (check.out.find ("count processReplacing "), std::string::npos) << check.out;
 }

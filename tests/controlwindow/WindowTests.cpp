@@ -217,6 +217,9 @@ TEST_F (ContentTest, OptionsPageShowsEverySwitchWithWhatItDoes)
     EXPECT_EQ (options.logTimeToggle->getButtonText(), "Log Time");
     EXPECT_EQ (options.rememberTargetToggle->getButtonText(), "Remember Target");
     EXPECT_GT (options.rememberTargetToggle->getY(), options.logTimeToggle->getY()) << "below Log Time";
+    EXPECT_FALSE (options.writeTraceToggle->getToggleState());
+    EXPECT_EQ (options.writeTraceToggle->getButtonText(), "Write Trace");
+    EXPECT_EQ (options.writeTraceToggle->getY(), options.writeInBackgroundToggle->getY() + TBOptionsPage::rowStep);
 
     // Every child lies wholly within the page, and none overlaps another.
     const auto page = options.getLocalBounds();

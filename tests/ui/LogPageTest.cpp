@@ -2,6 +2,7 @@
 // paused or scrolled up, the filter, the commands, and a burst far beyond
 // what the page can show.
 #include "ui/TBLogPage.h"
+#include "log/BackgroundWriter.h"
 #include "log/TBLogger.h"
 
 #include <gtest/gtest.h>
@@ -255,4 +256,29 @@ TEST_F (LogPage, SaveAsksThroughTheDialogAndWritesTheLinesShown)
     target.deleteFile();
     ASSERT_EQ (saved.size(), 2);
     EXPECT_EQ (textOf (saved[1]), "two");
+}
+
+TEST_F (LogPage, WriterFiguresShowBelowTheStatusOnceTheWriterHasRun)
+{
+    EXPECT_EQ (TBLogPage::describeWriter ({ 123456, 0, 812 }, 0, 0),
+               "Writer: 123456 lines written, at most 812 waiting, 0 dropped");
+    EXPECT_EQ (TBLogPage::describeWriter ({ 5, 1, 2 }, 40, 3),
+               "Writer: 5 lines written, at most 2 waiting, 1 dropped; trace: 40 events, 3 dropped");
+
+    ASSERT_TRUE (backgroundWriter.start());
+
+    for (int i = 0; i < 10; ++i)
+        write ("through the writer");
+
+    backgroundWriter.stop();
+    page.drain();
+    const auto& label = *page.writerLabel;
+    ASSERT_TRUE (label.isVisible());
+    EXPECT_TRUE (label.getText().startsWith ("Writer: ") && label.getText().contains (" lines written, at most "))
+        << label.getText();
+
+    for (auto* other : { (juce::Component*) page.statusLabel.get(), (juce::Component*) page.listBox.get() })
+        EXPECT_FALSE (label.getBounds().intersects (other->getBounds())) << other->getName();
+
+    EXPECT_TRUE (page.getLocalBounds().contains (label.getBounds()));
 }

@@ -14,6 +14,7 @@ LINUXBUILD=$(realpath "$3")
 WORK=$WINBUILD/wine-e2e/$TEST
 SCREENS=$LINUXBUILD/screens
 PLUGINS=$WINBUILD/testplugins
+TRACE_CHECK=$(dirname "$(realpath "$0")")/../support/trace_check.py
 TITLE="Tattlebox - Please select the plugin to log..."
 
 export WINEPREFIX=$WINBUILD/wineprefix
@@ -480,6 +481,22 @@ test_timing() {
         'tp_double\.dll:Summary: processDoubleReplacing 4 calls, total [0-9.]+ us, max [0-9.]+ us, average [0-9.]+ us, load average [0-9.]+%, max [0-9.]+%, 0 of 4 blocks over budget$' \
         "$dir/debug.log"
     check "the state file keeps the options" grep -q 'timeCalls="1"' "$dir/Tattlebox.xml"
+
+    # The trace beside the DLL: one event per timed call, IOChanged within effMainsChanged.
+    a=$(winpath "$PLUGINS/tp_io_change.dll")
+    dir=$(fresh_dir timing-trace)
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1" writeTrace="1"/></Logger></Tattlebox>\r\n' \
+        "$a" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 4 --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "session with a trace ($status)" test "$status" -eq 0
+    python3 "$TRACE_CHECK" "$dir/Tattlebox.trace.json" --summary "$dir/debug.log" \
+        --nested effMainsChanged:audioMasterIOChanged >"$dir/check"
+    status=$?
+    check "the trace parses, one event per timed call, IOChanged nested ($(head -n 1 "$dir/check"))" test "$status" -eq 0
+    check "the state file keeps Write Trace" grep -q 'writeTrace="1"' "$dir/Tattlebox.xml"
+    sed 's/^/info: /' "$dir/check"
 
     a=$(winpath "$PLUGINS/tp_slow.dll")
     dir=$(fresh_dir timing-slow)

@@ -1,9 +1,12 @@
 // render_pages <output folder>: paints each page of the control window, at the
 // window's page size and with counters as a short session would leave them,
 // into PNG files. Needs an X display (scripts/with-display.sh).
+#include "log/BackgroundWriter.h"
 #include "log/TBLogger.h"
 #include "ui/TBAboutContent.h"
+#include "ui/TBLogPage.h"
 #include "ui/TBLookAndFeel.h"
+#include "ui/TBOptionsPage.h"
 #include "ui/TBVstAEffectComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -103,6 +106,36 @@ namespace
         return renderPage (page, file);
     }
 
+    // The Log page after a burst of calls went through the background writer:
+    // its figures below the status.
+    bool renderLogPage (const juce::File& file)
+    {
+        tbLogger.setName ("Synth.so");
+        tbLogger.loggingOn = true;
+        tbLogger.logParameters = true;
+        tbLogger.setLineSink ([] (const char*, std::size_t) {});
+        backgroundWriter.start();
+
+        for (int i = 0; i < 3000; ++i)
+        {
+            tbLogger.logDispatcherCall (8, i % 13, 0, nullptr, 0.0f);
+            tbLogger.logAudioMasterCall (0, i % 13, 0, nullptr, 0.5f);
+        }
+
+        backgroundWriter.stop();
+        TBLogPage page;
+        page.setSize (pageWidth, pageHeight);
+        page.drain();
+        return renderPage (page, file);
+    }
+
+    bool renderOptionsPage (const juce::File& file)
+    {
+        TBOptionsPage page;
+        page.setSize (pageWidth, pageHeight);
+        return renderPage (page, file);
+    }
+
     // The title bar as the look-and-feel makes it: the minimise button in the close button's place.
     bool renderTitleBar (const juce::File& file)
     {
@@ -152,5 +185,7 @@ int main (int argc, char* argv[])
     ok = renderOpCodePage (audioMasterPage, folder.getChildFile ("audiomaster.png")) && ok;
     ok = renderPage (aboutPage, folder.getChildFile ("about.png")) && ok;
     ok = renderTitleBar (folder.getChildFile ("titlebar.png")) && ok;
+    ok = renderOptionsPage (folder.getChildFile ("options.png")) && ok;
+    ok = renderLogPage (folder.getChildFile ("log.png")) && ok;
     return ok ? 0 : 1;
 }
