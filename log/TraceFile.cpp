@@ -141,7 +141,7 @@ bool TraceFile::start()
         // A session's trace starts anew: the last one's events would not nest with ours.
         place.deleteFile();
 
-        if (! file.open (place))
+        if (file.open (place) != FileFault::none)
         {
             tbLogger.logLine (("Failed to open trace file " + place.getFullPathName()).toRawUTF8());
             return false;
