@@ -259,7 +259,7 @@ void BackgroundWriter::stop() noexcept
 
     // Lines that found the writer running are in the ring, or about to be.
     tbLogger.waitForLinesForWriter();
-    cursor.patience = 8;
+    cursor.wait.patience = 8;
 
     for (int round = 0; round < 400 && lineRing.written() > cursor.next; ++round)
         if (drain (LineRing::numSlots) == 0)

@@ -1,4 +1,5 @@
 #include "CallStatistics.h"
+#include "RingWait.h"
 
 #include <cmath>
 #include <cstring>
@@ -20,31 +21,18 @@ namespace callStatistics
         std::atomic<std::uint64_t> setNanosecondsPerFrame { 0 };
         std::atomic<std::uint64_t> answeredNanosecondsPerFrame { 0 };
 
-        std::uint64_t toBits (double value) noexcept
-        {
-            std::uint64_t bits;
-            std::memcpy (&bits, &value, sizeof (bits));
-            return bits;
-        }
-
-        double fromBits (std::uint64_t bits) noexcept
-        {
-            double value;
-            std::memcpy (&value, &bits, sizeof (value));
-            return value;
-        }
 
         // A rate that is not a number, below 1 Hz or absurdly high is not one to reckon with.
         void noteRate (std::atomic<std::uint64_t>& target, double rate) noexcept
         {
             if (rate >= minSampleRate && rate <= maxSampleRate)
-                target.store (toBits (1.0e9 / rate), relaxed);
+                target.store (bitCopy<std::uint64_t> (1.0e9 / rate), relaxed);
         }
 
         double nanosecondsPerFrame() noexcept
         {
             const auto set = setNanosecondsPerFrame.load (relaxed);
-            return fromBits (set != 0 ? set : answeredNanosecondsPerFrame.load (relaxed));
+            return bitCopy<double> (set != 0 ? set : answeredNanosecondsPerFrame.load (relaxed));
         }
 
         int blockIndexOf (int entry) noexcept

@@ -100,21 +100,8 @@ int LineRing::read (Cursor& cursor, Reader& reader, int maxLines) noexcept
 
         if (stamp < 2 * next + 2)
         {
-            // Still being written: next time. A line that is still not there
-            // after `patience` reads, with later ones complete, belongs to a
-            // writer that was stopped on its way or gave up: it counts as missed.
-            if (next + 1 != cursor.waitedFor)
-            {
-                cursor.waitedFor = next + 1;
-                cursor.roundsWaited = 1;
+            if (cursor.wait.waitsFor (next, end))
                 break;
-            }
-
-            if (next + 1 == end || cursor.roundsWaited < std::max (cursor.patience, 1))
-            {
-                ++cursor.roundsWaited;
-                break;
-            }
 
             ++missed;
             continue;
@@ -156,7 +143,7 @@ LineRing::Cursor LineRing::cursorAtHead (int patience, bool writerOnly) const no
 {
     Cursor cursor;
     cursor.next = head.load (std::memory_order_acquire);
-    cursor.patience = patience;
+    cursor.wait.patience = patience;
     cursor.writerOnly = writerOnly;
     return cursor;
 }

@@ -6,6 +6,8 @@
 // whole or counted missed: never torn, never mixed with another.
 #pragma once
 
+#include "RingWait.h"
+
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -36,9 +38,7 @@ public:
     struct Cursor
     {
         std::uint64_t next = 0;       // the next ticket to read
-        std::uint64_t waitedFor = 0;  // one more than the ticket waited for (0: none)
-        int roundsWaited = 0;
-        int patience = 0;             // 0 counts as 1: all zero, a cursor takes no room in the library file
+        RingWait wait;
         bool writerOnly = false;      // only the lines pushed for the writer
     };
 

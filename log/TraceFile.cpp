@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <thread>
+#include <utility>
 
 // Among the log's sinks: the writer's stop at the unload line still finds it.
 TraceFile traceFile TB_STATIC_LOG_SINKS;
@@ -93,14 +94,16 @@ namespace
         else
         {
             const auto dispatcher = call.entry < entryOf (groupAudioMaster, 0);
-            out.appendLiteral ("{\"opcode\":");
-            out.appendDecimal (call.entry - entryOf (dispatcher ? groupDispatcher : groupAudioMaster, 0));
-            out.appendLiteral (",\"index\":");
-            out.appendDecimal (call.index);
-            out.appendLiteral (",\"value\":");
-            out.appendDecimal (call.value);
-            out.appendLiteral (",\"result\":");
-            out.appendDecimal (call.result);
+            const std::pair<const char*, std::int64_t> fields[] {
+                { "{\"opcode\":", call.entry - entryOf (dispatcher ? groupDispatcher : groupAudioMaster, 0) },
+                { ",\"index\":", call.index }, { ",\"value\":", (std::int64_t) call.value },
+                { ",\"result\":", (std::int64_t) call.result } };
+
+            for (const auto& [key, number] : fields)
+            {
+                out.append (key);
+                out.appendDecimal (number);
+            }
         }
 
         out.appendChar ('}');
@@ -169,7 +172,7 @@ void TraceFile::finish() noexcept
 
     if (takeTurn())
     {
-        cursor.patience = 8; // a record still on its way by now is lost with its thread
+        cursor.wait.patience = 8; // a record still on its way by now is lost with its thread
         writing.store (false, std::memory_order_release);
     }
 

@@ -13,19 +13,6 @@ namespace
         return ((std::uint64_t) high << 32) | low;
     }
 
-    std::uint32_t floatBits (float value) noexcept
-    {
-        std::uint32_t bits;
-        std::memcpy (&bits, &value, sizeof (bits));
-        return bits;
-    }
-
-    float bitsFloat (std::uint32_t bits) noexcept
-    {
-        float value;
-        std::memcpy (&value, &bits, sizeof (value));
-        return value;
-    }
 }
 
 void TraceRing::push (const TraceRecord& record) noexcept
@@ -47,7 +34,7 @@ void TraceRing::push (const TraceRecord& record) noexcept
     const std::uint64_t words[wordsPerRecord] = {
         record.started, record.ended, (std::uint64_t) record.value, (std::uint64_t) record.result,
         pack ((std::uint32_t) record.entry, (std::uint32_t) record.index),
-        pack (record.threadId, floatBits (record.load))
+        pack (record.threadId, bitCopy<std::uint32_t> (record.load))
     };
 
     for (int i = 0; i < wordsPerRecord; ++i)
@@ -70,7 +57,7 @@ bool TraceRing::copyOut (const Slot& slot, std::uint64_t ticket, TraceRecord& re
     record.entry = (std::int32_t) (words[4] >> 32);
     record.index = (std::int32_t) (std::uint32_t) words[4];
     record.threadId = (std::uint32_t) (words[5] >> 32);
-    record.load = bitsFloat ((std::uint32_t) words[5]);
+    record.load = bitCopy<float> ((std::uint32_t) words[5]);
     return slot.stamp.load (relaxed) == 2 * ticket + 2;
 }
 
@@ -94,20 +81,8 @@ int TraceRing::read (Cursor& cursor, TraceRecord* records, int maxRecords, std::
 
         if (stamp < 2 * next + 2)
         {
-            // Still being written: waited for, then given up as a writer
-            // stopped on its way, as LineRing's reader does.
-            if (next + 1 != cursor.waitedFor)
-            {
-                cursor.waitedFor = next + 1;
-                cursor.roundsWaited = 1;
+            if (cursor.wait.waitsFor (next, end))
                 break;
-            }
-
-            if (next + 1 == end || cursor.roundsWaited < cursor.patience)
-            {
-                ++cursor.roundsWaited;
-                break;
-            }
 
             ++missed;
             continue;

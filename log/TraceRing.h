@@ -5,6 +5,8 @@
 // falls a whole ring behind loses the oldest records and counts them.
 #pragma once
 
+#include "RingWait.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -34,9 +36,7 @@ public:
     struct Cursor
     {
         std::uint64_t next = 0;
-        std::uint64_t waitedFor = 0;
-        int roundsWaited = 0;
-        int patience = 100;
+        RingWait wait { 0, 0, 100 };
     };
 
     // [any thread] One reader at a time per cursor: up to maxRecords into

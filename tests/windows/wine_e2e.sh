@@ -460,15 +460,23 @@ test_decode() {
 # Time Calls, Log Summary and double precision on Windows: tp_double.dll
 # processed in double precision, then tp_slow.dll, whose known sleeps the
 # durations and overruns must show.
-test_timing() {
-    local dir a
-    a=$(winpath "$PLUGINS/tp_double.dll")
-    dir=$(fresh_dir timing)
-    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1"/></Logger></Tattlebox>\r\n' \
-        "$a" >"$dir/Tattlebox.xml"
-    timeout 120 wine "$WINBUILD/tbsession.exe" --double --blocks 4 --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
+# timed_session NAME PLUGIN.dll ATTRIBUTES [TBSESSION OPTIONS]: a session of
+# four blocks in a fresh folder NAME with the plug-in remembered and calls
+# timed, plus the given Parameters attributes; sets dir and status.
+timed_session() {
+    local name=$1 plugin=$2 attributes=$3
+    shift 3
+    dir=$(fresh_dir "$name")
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1"%s/></Logger></Tattlebox>\r\n' \
+        "$(winpath "$PLUGINS/$plugin")" "$attributes" >"$dir/Tattlebox.xml"
+    timeout 120 wine "$WINBUILD/tbsession.exe" "$@" --blocks 4 --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
         "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
     status=$?
+}
+
+test_timing() {
+    local dir status a
+    timed_session timing tp_double.dll "" --double
     check "session in double precision ($status)" test "$status" -eq 0
     check "tbsession processed in double precision" grep -qx 'processing: processDoubleReplacing' "$dir/stdout"
     check "four processDoubleReplacing lines" \
@@ -483,13 +491,7 @@ test_timing() {
     check "the state file keeps the options" grep -q 'timeCalls="1"' "$dir/Tattlebox.xml"
 
     # The trace beside the DLL: one event per timed call, IOChanged within effMainsChanged.
-    a=$(winpath "$PLUGINS/tp_io_change.dll")
-    dir=$(fresh_dir timing-trace)
-    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1" writeTrace="1"/></Logger></Tattlebox>\r\n' \
-        "$a" >"$dir/Tattlebox.xml"
-    timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 4 --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
-        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
-    status=$?
+    timed_session timing-trace tp_io_change.dll ' writeTrace="1"'
     check "session with a trace ($status)" test "$status" -eq 0
     python3 "$TRACE_CHECK" "$dir/Tattlebox.trace.json" --summary "$dir/debug.log" \
         --nested effMainsChanged:audioMasterIOChanged >"$dir/check"
@@ -498,13 +500,7 @@ test_timing() {
     check "the state file keeps Write Trace" grep -q 'writeTrace="1"' "$dir/Tattlebox.xml"
     sed 's/^/info: /' "$dir/check"
 
-    a=$(winpath "$PLUGINS/tp_slow.dll")
-    dir=$(fresh_dir timing-slow)
-    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" timeCalls="1" logSummary="1"/></Logger></Tattlebox>\r\n' \
-        "$a" >"$dir/Tattlebox.xml"
-    timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 4 --pump-ms 0 --debug-log "$(winpath "$dir/debug.log")" \
-        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
-    status=$?
+    timed_session timing-slow tp_slow.dll ""
     check "session with the slow plug-in ($status)" test "$status" -eq 0
     # 512 frames at 44100 Hz: 11.6 ms a block; every other one sleeps 120 ms.
     local line max

@@ -1,0 +1,46 @@
+// What the readers of the rings (lines, trace records) do with an entry
+// still being written: wait for it `patience` reads in a row while later
+// entries are complete, then count it missed, its writer taken as stopped on
+// its way. And the bit copies their entries' words are made of.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+struct RingWait
+{
+    std::uint64_t waitedFor = 0; // one more than the ticket waited for (0: none)
+    int roundsWaited = 0;
+    int patience = 0;            // 0 counts as 1: all zero, a reader takes no room in the library file
+
+    // [any thread] Ticket `next` is unfinished, the ring's head at `end`:
+    // true to end this read and wait, false to count it missed.
+    bool waitsFor (std::uint64_t next, std::uint64_t end) noexcept
+    {
+        if (next + 1 != waitedFor)
+        {
+            waitedFor = next + 1;
+            roundsWaited = 1;
+            return true;
+        }
+
+        if (next + 1 == end || roundsWaited < std::max (patience, 1))
+        {
+            ++roundsWaited;
+            return true;
+        }
+
+        return false;
+    }
+};
+
+// [any thread, realtime] The same bits as another type of the same size.
+template <typename To, typename From>
+To bitCopy (const From& value) noexcept
+{
+    static_assert (sizeof (To) == sizeof (From), "same size");
+    To result;
+    std::memcpy (&result, &value, sizeof (To));
+    return result;
+}
