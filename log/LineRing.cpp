@@ -98,11 +98,13 @@ int LineRing::read (Cursor& cursor, Reader& reader, int maxLines) noexcept
         const auto& slot = slots[next % numSlots];
         const auto stamp = slot.stamp.load (std::memory_order_acquire);
 
-        if (stamp < 2 * next + 2)
-        {
-            if (cursor.wait.waitsFor (next, end))
-                break;
+        const auto verdict = cursor.wait.judge (stamp, next, end);
 
+        if (verdict == RingWait::waitForIt)
+            break;
+
+        if (verdict == RingWait::missedIt)
+        {
             ++missed;
             continue;
         }

@@ -33,6 +33,18 @@ struct RingWait
 
         return false;
     }
+
+    enum Verdict { complete, waitForIt, missedIt };
+
+    // [any thread] What a reader does with ticket `next`, whose slot's stamp
+    // (2t + 2 once ticket t is complete) reads `stamp`.
+    Verdict judge (std::uint64_t stamp, std::uint64_t next, std::uint64_t end) noexcept
+    {
+        if (stamp >= 2 * next + 2)
+            return complete;
+
+        return waitsFor (next, end) ? waitForIt : missedIt;
+    }
 };
 
 // [any thread, realtime] The same bits as another type of the same size.

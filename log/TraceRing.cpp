@@ -76,22 +76,18 @@ int TraceRing::read (Cursor& cursor, TraceRecord* records, int maxRecords, std::
 
     for (; next < end && count < maxRecords; ++next)
     {
-        const auto& slot = slots[next % numSlots];
-        const auto stamp = slot.stamp.load (std::memory_order_acquire);
+        const auto& entry = slots[next % numSlots];
+        const auto written = entry.stamp.load (std::memory_order_acquire);
+        const auto verdict = cursor.wait.judge (written, next, end);
 
-        if (stamp < 2 * next + 2)
-        {
-            if (cursor.wait.waitsFor (next, end))
-                break;
+        if (verdict == RingWait::waitForIt)
+            break;
 
-            ++missed;
-            continue;
-        }
-
-        if (stamp == 2 * next + 2 && copyOut (slot, next, records[count]))
+        // Missed: its writer stopped on its way, or a later record took the slot.
+        if (verdict == RingWait::complete && written == 2 * next + 2 && copyOut (entry, next, records[count]))
             ++count;
         else
-            ++missed; // overwritten before or while it was read
+            ++missed;
     }
 
     return count;
