@@ -174,15 +174,20 @@ __attribute__ ((noinline)) void TBLogger::writeReturnLine (bool dispatcher, std:
     finishLine (output);
 }
 
+// The prefix and the function's name; whether its arguments follow.
+bool TBLogger::beginFunctionLine (LineWriter& line, AEffectFunction function) const noexcept
+{
+    appendPrefix (line);
+    line.append (aEffectFunctionNames[function]);
+    return logParameters.load (relaxed);
+}
+
 __attribute__ ((noinline)) void TBLogger::writeProcessLine (AEffectFunction function, const void* inputs,
                                                           const void* outputs, std::int32_t sampleFrames) noexcept
 {
     OutputLine output;
-    auto& line = output.line;
-    appendPrefix (line);
-    line.append (aEffectFunctionNames[function]);
 
-    if (logParameters.load (relaxed))
+    if (auto& line = output.line; beginFunctionLine (line, function))
     {
         line.append ("(inputs:");
         line.appendPointer (inputs);
@@ -199,11 +204,8 @@ __attribute__ ((noinline)) void TBLogger::writeProcessLine (AEffectFunction func
 __attribute__ ((noinline)) void TBLogger::writeSetParameterLine (std::int32_t index, float parameter) noexcept
 {
     OutputLine output;
-    auto& line = output.line;
-    appendPrefix (line);
-    line.append (aEffectFunctionNames[functionSetParameter]);
 
-    if (logParameters.load (relaxed))
+    if (auto& line = output.line; beginFunctionLine (line, functionSetParameter))
     {
         line.append ("(index: ");
         line.appendDecimal (index);
@@ -218,11 +220,8 @@ __attribute__ ((noinline)) void TBLogger::writeSetParameterLine (std::int32_t in
 __attribute__ ((noinline)) void TBLogger::writeGetParameterLine (std::int32_t index) noexcept
 {
     OutputLine output;
-    auto& line = output.line;
-    appendPrefix (line);
-    line.append (aEffectFunctionNames[functionGetParameter]);
 
-    if (logParameters.load (relaxed))
+    if (auto& line = output.line; beginFunctionLine (line, functionGetParameter))
     {
         line.append ("(index: ");
         line.appendDecimal (index);

@@ -61,18 +61,14 @@ TBLogger::~TBLogger()
 
 void TBLogger::initialise (const juce::String& newName)
 {
-    loggingOn = true;
-    logParameters = true;
-    logReturnParameters = true;
-    logTime = false;
-    rememberTarget = false;
-    logToDebugOutput = true;
-    logToFile = false;
-    decodeStructures = false;
-    timeCalls = false;
-    logSummary = false;
-    writeInBackground = true;
-    writeTrace = false;
+    // The defaults: every call with its arguments and results, on the debug
+    // output, written in the background; everything else off.
+    for (auto* option : { &loggingOn, &logParameters, &logReturnParameters, &logToDebugOutput, &writeInBackground })
+        option->store (true);
+
+    for (auto* option : { &logTime, &rememberTarget, &logToFile, &decodeStructures, &timeCalls, &logSummary, &writeTrace })
+        option->store (false);
+
     callStatistics::forgetSampleRate();
     setName (newName);
 

@@ -191,6 +191,7 @@ private:
     void writeProcessLine (AEffectFunction function, const void* inputs, const void* outputs,
                            std::int32_t sampleFrames) noexcept;
     void writeSetParameterLine (std::int32_t index, float parameter) noexcept;
+    bool beginFunctionLine (LineWriter& line, AEffectFunction function) const noexcept;
     void writeGetParameterLine (std::int32_t index) noexcept;
 
     JUCE_DECLARE_NON_COPYABLE (TBLogger)

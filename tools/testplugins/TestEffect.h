@@ -71,6 +71,14 @@ struct EffectSettings
     ERect editorRect { 0, 0, 0, 0 };
 };
 
+// The defaults under a plug-in's own name.
+inline EffectSettings named (const char* name)
+{
+    EffectSettings s;
+    s.name = name;
+    return s;
+}
+
 class TestEffect
 {
 public:
@@ -152,4 +160,8 @@ namespace tp
     // The effect of class Effect, built with the host's callback.
     template <typename Effect>
     AEffect* make (AudioMasterCallback host) { return (new Effect (host))->getRecord(); }
+
+    // The plain test effect with the given settings.
+    template <EffectSettings (*settings)()>
+    AEffect* makeWith (AudioMasterCallback host) { return (new TestEffect (host, settings()))->getRecord(); }
 }

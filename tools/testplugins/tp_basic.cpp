@@ -6,22 +6,16 @@ namespace
 {
 tp::EffectSettings basicSettings()
 {
-    tp::EffectSettings s;
-    s.name = "tp_basic";
+    auto s = tp::named ("tp_basic");
     s.parameters = { { "Gain", "dB", 0.5f, 0 }, { "Balance", "%", 0.5f, 0 }, { "Invert", "", 0.0f, 2 } };
     s.programNames = { "Unity", "Half", "Third" };
     s.flags = tp::effFlagsCanReplacing | tp::effFlagsHasEditor | tp::effFlagsProgramChunks;
     s.editorRect = { 0, 0, 240, 320 };
     return s;
 }
-
-AEffect* createBasic (AudioMasterCallback host)
-{
-    return (new tp::TestEffect (host, basicSettings()))->getRecord();
-}
 } // namespace
 
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-TP_ENTRIES_MAKE (createBasic)
+TP_ENTRIES_MAKE (tp::makeWith<basicSettings>)

@@ -6,21 +6,15 @@ namespace
 {
 tp::EffectSettings doubleSettings()
 {
-    tp::EffectSettings s;
-    s.name = "tp_double";
+    auto s = tp::named ("tp_double");
     s.parameters = { { "Gain", "dB", 0.5f, 0 }, { "Balance", "%", 0.5f, 0 } };
     s.flags = tp::effFlagsCanReplacing | tp::effFlagsCanDoubleReplacing;
     s.uniqueId = 0x74704462; // 'tpDb'
     return s;
-}
-
-AEffect* createDouble (AudioMasterCallback host)
-{
-    return (new tp::TestEffect (host, doubleSettings()))->getRecord();
 }
 } // namespace
 
 TP_EXPORT_ENTRY (tpMain, "main");
 TP_EXPORT_ENTRY (tpVstPluginMain, "VSTPluginMain");
 
-TP_ENTRIES_MAKE (createDouble)
+TP_ENTRIES_MAKE (tp::makeWith<doubleSettings>)

@@ -8,20 +8,13 @@ namespace
 class EntryCallbacksEffect final : public tp::TestEffect
 {
 public:
-    explicit EntryCallbacksEffect (AudioMasterCallback host) : TestEffect (host, settings())
+    explicit EntryCallbacksEffect (AudioMasterCallback host) : TestEffect (host, tp::named ("tp_entry_callbacks"))
     {
         hostVersion = callHost (tp::audioMasterVersion, 0, 0, nullptr, 0.0f);
         currentId = callHost (tp::audioMasterCurrentId, 0, 0, nullptr, 0.0f);
     }
 
 private:
-    static tp::EffectSettings settings()
-    {
-        tp::EffectSettings s;
-        s.name = "tp_entry_callbacks";
-        return s;
-    }
-
     VstIntPtr dispatch (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) override
     {
         if (opcode == tp::effGetVendorVersion)

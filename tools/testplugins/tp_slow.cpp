@@ -11,16 +11,9 @@ namespace
 class SlowEffect final : public tp::TestEffect
 {
 public:
-    explicit SlowEffect (AudioMasterCallback host) : TestEffect (host, settings()) {}
+    explicit SlowEffect (AudioMasterCallback host) : TestEffect (host, tp::named ("tp_slow")) {}
 
 private:
-    static tp::EffectSettings settings()
-    {
-        tp::EffectSettings s;
-        s.name = "tp_slow";
-        return s;
-    }
-
     void onMainsChanged (bool on) override
     {
         if (on)

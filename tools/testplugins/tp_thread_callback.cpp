@@ -12,17 +12,10 @@ namespace
 class ThreadCallbackEffect final : public tp::TestEffect
 {
 public:
-    explicit ThreadCallbackEffect (AudioMasterCallback host) : TestEffect (host, settings()) {}
+    explicit ThreadCallbackEffect (AudioMasterCallback host) : TestEffect (host, tp::named ("tp_thread_callback")) {}
     ~ThreadCallbackEffect() override { joinWorker(); }
 
 private:
-    static tp::EffectSettings settings()
-    {
-        tp::EffectSettings s;
-        s.name = "tp_thread_callback";
-        return s;
-    }
-
     void onMainsChanged (bool on) override
     {
         joinWorker();
