@@ -4,6 +4,8 @@
 #include "CallGate.h"
 #include "Thunks.h"
 #include "WrapperEffect.h"
+#include "../crash/CrashReport.h"
+#include "../crash/HangWatch.h"
 #include "../log/BackgroundWriter.h"
 #include "../log/LogFile.h"
 #include "../log/StateFile.h"
@@ -81,6 +83,10 @@ namespace
 
         if (tbLogger.writeTrace)
             traceFile.start();
+
+        // Before the target is loaded: its entry is a call like any other.
+        startCrashReports();
+        hangWatch.start();
 
         // The zone lookup, here rather than at a first line on an audio thread.
         refreshLocalTimeOffset();
@@ -279,7 +285,14 @@ void shutDown()
 
     writeStateFile (bridge.pluginFile, bridge.lastDirectory, bridge.rememberedTarget);
     const auto windowClosed = closeControlWindow();
+    hangWatch.stop();
     unloadTarget();
+
+    // A handler installed on top of ours may hand on to it: our code must stay.
+    const auto handlersRemoved = stopCrashReports();
+
+    if (! handlersRemoved)
+        logText ("A crash handler installed after Tattlebox's stands on top of it: Tattlebox stays loaded");
 
     // The framework shuts down on its own thread. Where that thread never
     // came to it, its window procedures still stand: the library stays.
@@ -293,7 +306,7 @@ void shutDown()
     backgroundWriter.stop();
     traceFile.finish();
 
-    if (frameworkDown)
+    if (frameworkDown && handlersRemoved)
         releaseModule (std::exchange (bridge.selfReference, nullptr));
 }
 

@@ -2,6 +2,7 @@
 #include "Bridge.h"
 #include "CallGate.h"
 #include "WrapperEffect.h"
+#include "../crash/CallsInProgress.h"
 #include "../log/LineWriter.h"
 #include "../log/TBLogger.h"
 
@@ -19,6 +20,14 @@
 
 namespace
 {
+    // Each thunk's first statement: the call in progress, for the crash and hang reports.
+    using InProgress = CallsInProgress::Scope;
+
+    constexpr std::uint64_t intoTarget (AEffectFunction function, std::int32_t opcode = 0) noexcept
+    {
+        return CallsInProgress::describe (CallsInProgress::intoTarget, function, opcode);
+    }
+
     constexpr std::int32_t ioChangedOpcode = 13;
     // A block or an editor idle lasts milliseconds; a call still inside
     // after this long is stuck, and Close goes on without it.
@@ -155,7 +164,9 @@ namespace
 // [any thread, realtime]; with Close, [shut-down].
 VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
+    InProgress inProgress (intoTarget (functionDispatcher, opcode));
     const auto started = tbLogger.logDispatcherCall (opcode, index, value, ptr, opt);
+    inProgress.startedAt (started);
 
     if (opcode == effCloseOpcode)
         return closeTarget (index, value, ptr, opt, started);
@@ -185,21 +196,27 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
 // [audio]
 void processThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
+    InProgress inProgress (intoTarget (functionProcess));
     const auto started = tbLogger.logProcess (inputs, outputs, sampleFrames, false);
+    inProgress.startedAt (started);
     forwardBlock (&AEffect::process, functionProcess, started, inputs, outputs, sampleFrames);
 }
 
 // [audio]
 void processReplacingThunk (AEffect*, float** inputs, float** outputs, std::int32_t sampleFrames)
 {
+    InProgress inProgress (intoTarget (functionProcessReplacing));
     const auto started = tbLogger.logProcess (inputs, outputs, sampleFrames, true);
+    inProgress.startedAt (started);
     forwardBlock (&AEffect::processReplacing, functionProcessReplacing, started, inputs, outputs, sampleFrames);
 }
 
 // [any thread, realtime] Any host thread, audio or GUI.
 void setParameterThunk (AEffect*, std::int32_t index, float parameter)
 {
+    InProgress inProgress (intoTarget (functionSetParameter));
     const auto started = tbLogger.logSetParameter (index, parameter);
+    inProgress.startedAt (started);
 
     if (! callGate.enter (CallGate::intoTarget))
     {
@@ -218,7 +235,9 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
 // [any thread, realtime] Any host thread, audio or GUI.
 float getParameterThunk (AEffect*, std::int32_t index)
 {
+    InProgress inProgress (intoTarget (functionGetParameter));
     const auto started = tbLogger.logGetParameter (index);
+    inProgress.startedAt (started);
 
     if (! callGate.enter (CallGate::intoTarget))
     {
@@ -240,14 +259,18 @@ float getParameterThunk (AEffect*, std::int32_t index)
 // [audio]
 void processDoubleReplacingThunk (AEffect*, double** inputs, double** outputs, std::int32_t sampleFrames)
 {
+    InProgress inProgress (intoTarget (functionProcessDoubleReplacing));
     const auto started = tbLogger.logProcessDoubleReplacing (inputs, outputs, sampleFrames);
+    inProgress.startedAt (started);
     forwardBlock (&AEffect::processDoubleReplacing, functionProcessDoubleReplacing, started, inputs, outputs, sampleFrames);
 }
 
 // [any thread, realtime] The target's, during its entry included.
 VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt)
 {
+    InProgress inProgress (CallsInProgress::describe (CallsInProgress::intoHost, functionAudioMaster, opcode));
     const auto started = tbLogger.logAudioMasterCall (opcode, index, value, ptr, opt);
+    inProgress.startedAt (started);
     // This thread runs in the target's code and returns there: the library
     // must stay loaded until it has.
     callGate.enterAlways (CallGate::fromTarget);

@@ -53,11 +53,11 @@ namespace
 // Whole lines with their line feeds, handed to each sink in one piece.
 struct BackgroundWriter::Batch final : LineRing::Reader
 {
-    explicit Batch (BackgroundWriter& w) noexcept : writer (w) {}
+    Batch (BackgroundWriter& w, char* buffer, std::size_t capacity) noexcept : writer (w), bytes (buffer), room (capacity) {}
 
     void lineRead (const char* text, std::size_t length) override
     {
-        if (used + length + 1 > sizeof (bytes))
+        if (used + length + 1 > room)
             flush();
 
         std::memcpy (bytes + used, text, length);
@@ -132,7 +132,8 @@ struct BackgroundWriter::Batch final : LineRing::Reader
 
     BackgroundWriter& writer;
     // The file takes it in one write; standard error in pieces.
-    char bytes[64 * 1024];
+    char* bytes;
+    std::size_t room;
     std::size_t used = 0;
     int lines = 0;
     std::uint64_t missed = 0;
@@ -209,7 +210,8 @@ int BackgroundWriter::drain (int maxLines) noexcept
     if (waiting > highWater.load (std::memory_order_relaxed))
         highWater.store (std::min (waiting, (std::uint64_t) LineRing::numSlots), std::memory_order_relaxed);
 
-    Batch batch (*this);
+    char bytes[64 * 1024];
+    Batch batch (*this, bytes, sizeof (bytes));
     auto handed = lineRing.read (cursor, batch, maxLines);
     batch.flush();
     position.store (cursor.next, std::memory_order_release);
@@ -267,6 +269,37 @@ void BackgroundWriter::stop() noexcept
 
     // The trace file writes what is left at its own finish, or at the next start.
     traceFile.writePending (TraceRing::numSlots);
+}
+
+void BackgroundWriter::writeOutForCrash() noexcept
+{
+    // From now on the threads that make lines write them.
+    if (! running.exchange (false))
+        return;
+
+    // The writer's own round ends within a batch; a writer that is itself
+    // the crashing thread, or stuck, is not waited for.
+    bool mine = false;
+
+    for (int i = 0; i < 1000 && ! (mine = ! draining.exchange (true, std::memory_order_acquire)); ++i)
+        std::this_thread::sleep_for (milliseconds (1));
+
+    if (! mine)
+        return;
+
+    tbLogger.waitForLinesForWriter();
+    cursor.wait.patience = 8;
+
+    // Off the stack: a signal's stack is small.
+    static char bytes[16 * 1024];
+    Batch batch (*this, bytes, sizeof (bytes));
+    lineRing.read (cursor, batch, LineRing::numSlots);
+    batch.flush();
+    position.store (cursor.next, std::memory_order_release);
+    draining.store (false, std::memory_order_release);
+
+    if (batch.missed > 0)
+        writeCountLine (batch.missed, "", false);
 }
 
 BackgroundWriter::Figures BackgroundWriter::getFigures() const noexcept

@@ -35,6 +35,11 @@ public:
     // system at exit, or stuck in one write for 2 s, is left.
     void stop() noexcept;
 
+    // [signal handlers] A crash: everything queued is written out by the
+    // calling thread, and from then on each line by the thread that makes
+    // it. Plain writes only; the writer's thread is not waited for beyond a second.
+    void writeOutForCrash() noexcept;
+
     // [any thread, realtime] Whether new lines are left to the writer.
     bool isRunning() const noexcept { return running.load(); }
 

@@ -89,6 +89,14 @@ void restoreOption (const juce::XmlElement& parameters, juce::StringRef name, st
         option = (value != 0);
 }
 
+// A number of seconds from 0 to a day; anything else leaves the option as it is.
+void restoreSeconds (const juce::XmlElement& parameters, juce::StringRef name, std::atomic<double>& option)
+{
+    if (auto* value = findAttribute (parameters, name); value != nullptr && value->trim().containsOnly ("0123456789."))
+        if (const auto seconds = value->trim().getDoubleValue(); value->trim().isNotEmpty() && seconds <= 86400.0)
+            option = seconds;
+}
+
 void restoreGroup (const juce::XmlElement& groupElement, int group)
 {
     const auto count = TBLogger::getNumOpCodes (group);
@@ -287,6 +295,12 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     // Only while on: the state files of sessions without a trace stay as they were.
     if (writeTrace)
         parameters->setAttribute ("writeTrace", 1);
+
+    if (! reportCrashes)
+        parameters->setAttribute ("reportCrashes", 0);
+
+    if (hangSeconds != defaultHangSeconds)
+        parameters->setAttribute ("hangSeconds", hangSeconds.load());
 }
 
 // [start-up] Before any call reaches the logger.
@@ -309,5 +323,7 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "logSummary", logSummary);
         restoreOption (*parameters, "writeInBackground", writeInBackground);
         restoreOption (*parameters, "writeTrace", writeTrace);
+        restoreOption (*parameters, "reportCrashes", reportCrashes);
+        restoreSeconds (*parameters, "hangSeconds", hangSeconds);
     }
 }

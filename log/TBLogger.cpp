@@ -63,12 +63,14 @@ void TBLogger::initialise (const juce::String& newName)
 {
     // The defaults: every call with its arguments and results, on the debug
     // output, written in the background; everything else off.
-    for (auto* option : { &loggingOn, &logParameters, &logReturnParameters, &logToDebugOutput, &writeInBackground })
+    for (auto* option : { &loggingOn, &logParameters, &logReturnParameters, &logToDebugOutput, &writeInBackground,
+                          &reportCrashes })
         option->store (true);
 
     for (auto* option : { &logTime, &rememberTarget, &logToFile, &decodeStructures, &timeCalls, &logSummary, &writeTrace })
         option->store (false);
 
+    hangSeconds = defaultHangSeconds;
     callStatistics::forgetSampleRate();
     setName (newName);
 

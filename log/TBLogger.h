@@ -139,6 +139,13 @@ public:
     // (TraceFile.h), which then gets every timed call.
     std::atomic<bool> writeTrace { false };
 
+    // Not read by the call paths: whether start-up installs the crash
+    // handlers (crash/CrashReport.h), and how long a call runs before it is
+    // reported as hanging (crash/HangWatch.h); 0 switches that off.
+    std::atomic<bool> reportCrashes { true };
+    static constexpr double defaultHangSeconds = 5.0;
+    std::atomic<double> hangSeconds { defaultHangSeconds };
+
 private:
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
     static constexpr int maxNameBytes = 255;

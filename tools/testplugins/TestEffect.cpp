@@ -249,6 +249,7 @@ void TestEffect::processDoubleReplacingEntry (AEffect* e, double** inputs, doubl
 void TestEffect::setParameterEntry (AEffect* e, std::int32_t index, float value)
 {
     auto* self = from (e, entrySetParameter);
+    self->onSetParameter (index, value);
 
     if (self->validParameter (index))
         self->values[(std::size_t) index] = self->quantise (index, value);

@@ -97,6 +97,8 @@ protected:
     virtual void onMainsChanged (bool /*on*/) {}
     // Audio thread, before each block of either precision is rendered.
     virtual void onBlock() {}
+    // Any thread, before the value is taken.
+    virtual void onSetParameter (std::int32_t /*index*/, float /*value*/) {}
 
     VstIntPtr callHost (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt);
     float gainFor (int channel) const noexcept;
