@@ -189,6 +189,19 @@ namespace
         tbLogger.logLine (line.text());
     }
 
+    void appendCode (LineWriter& line, const CrashFacts& facts) noexcept
+    {
+        if (! facts.codeInHex)
+        {
+            line.appendDecimal (facts.code);
+            return;
+        }
+
+        line.appendLiteral ("0x");
+        line.appendHex ((std::uint32_t) facts.code);
+    }
+
+    // "Crash: code SEGV_MAPERR (1)", "Crash: code EXCEPTION_ACCESS_VIOLATION (0xC0000005)"
     void writeCode (const CrashFacts& facts) noexcept
     {
         char text[128];
@@ -199,12 +212,12 @@ namespace
         {
             line.append (facts.codeName);
             line.appendLiteral (" (");
-            line.appendDecimal (facts.code);
+            appendCode (line, facts);
             line.appendChar (')');
         }
         else
         {
-            line.appendDecimal (facts.code);
+            appendCode (line, facts);
         }
 
         tbLogger.logLine (line.text());

@@ -259,6 +259,14 @@ void BackgroundWriter::stop() noexcept
     if (thread.joinable())
         waitForTheThread();
 
+    // After a crash report the process went on: the report wrote what the
+    // writer held, and every line since went out with its own thread.
+    if (takenOver.exchange (false))
+    {
+        draining.store (false, std::memory_order_release);
+        return;
+    }
+
     // Lines that found the writer running are in the ring, or about to be.
     tbLogger.waitForLinesForWriter();
     cursor.wait.patience = 8;
@@ -273,12 +281,14 @@ void BackgroundWriter::stop() noexcept
 
 void BackgroundWriter::writeOutForCrash() noexcept
 {
-    // From now on the threads that make lines write them.
-    if (! running.exchange (false))
+    // From now on the threads that make lines write them. The writer's
+    // thread stays, idle: a thread that ends during a crash changes how the
+    // process ends on some systems (Wine's exit status, for one).
+    if (! running.load() || takenOver.exchange (true))
         return;
 
     // The writer's own round ends within a batch; a writer that is itself
-    // the crashing thread, or stuck, is not waited for.
+    // the crashing thread, or stuck, is not waited for beyond a second.
     bool mine = false;
 
     for (int i = 0; i < 1000 && ! (mine = ! draining.exchange (true, std::memory_order_acquire)); ++i)
@@ -290,13 +300,12 @@ void BackgroundWriter::writeOutForCrash() noexcept
     tbLogger.waitForLinesForWriter();
     cursor.wait.patience = 8;
 
-    // Off the stack: a signal's stack is small.
+    // Off the stack: a signal's stack is small. The drain stays taken.
     static char bytes[16 * 1024];
     Batch batch (*this, bytes, sizeof (bytes));
     lineRing.read (cursor, batch, LineRing::numSlots);
     batch.flush();
     position.store (cursor.next, std::memory_order_release);
-    draining.store (false, std::memory_order_release);
 
     if (batch.missed > 0)
         writeCountLine (batch.missed, "", false);

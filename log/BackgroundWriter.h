@@ -37,11 +37,12 @@ public:
 
     // [signal handlers] A crash: everything queued is written out by the
     // calling thread, and from then on each line by the thread that makes
-    // it. Plain writes only; the writer's thread is not waited for beyond a second.
+    // it. Plain writes only; the writer's thread is not waited for beyond a
+    // second, and stays until stop.
     void writeOutForCrash() noexcept;
 
     // [any thread, realtime] Whether new lines are left to the writer.
-    bool isRunning() const noexcept { return running.load(); }
+    bool isRunning() const noexcept { return running.load() && ! takenOver.load(); }
 
     struct Figures
     {
@@ -66,6 +67,7 @@ private:
     std::atomic<bool> running { false };
     std::atomic<bool> finished { true };
     std::atomic<bool> draining { false };
+    std::atomic<bool> takenOver { false }; // by a crash report
     std::atomic<std::uint64_t> heartbeat { 0 };
     LineRing::Cursor cursor;
     std::atomic<std::uint64_t> position { 0 }; // the cursor's, for other threads

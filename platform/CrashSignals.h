@@ -19,6 +19,7 @@ struct CrashFacts
     const char* name = nullptr;        // "SIGSEGV", "access violation"
     const char* codeName = nullptr;    // "SEGV_MAPERR"; nullptr where the system gives none
     long long code = 0;
+    bool codeInHex = false;            // Windows' exception codes read as 0xC0000005
     bool hasAddress = false;           // a faulting data address
     std::uintptr_t address = 0;
     bool mayBeCaught = false;          // Windows: seen before the host's own handlers

@@ -47,11 +47,16 @@ namespace
         }
     }
 
+    // The thread's block, read at a fixed segment offset: GCC takes the
+    // offset for an index into an empty array.
+   #pragma GCC diagnostic push
+   #pragma GCC diagnostic ignored "-Warray-bounds"
     bool onThisThreadsStack (std::uintptr_t address, std::size_t bytes) noexcept
     {
         const auto* block = reinterpret_cast<const NT_TIB*> (NtCurrentTeb());
         return address >= (std::uintptr_t) block->StackLimit && address + bytes <= (std::uintptr_t) block->StackBase;
     }
+   #pragma GCC diagnostic pop
 
     void addFrame (CrashFacts& facts, std::uintptr_t address) noexcept
     {
@@ -123,6 +128,7 @@ namespace
         facts.name = name;
         facts.codeName = codeNameOf (record->ExceptionCode);
         facts.code = (long long) record->ExceptionCode;
+        facts.codeInHex = true;
         facts.mayBeCaught = true;
 
         // Access violations and in-page errors carry the data address second.

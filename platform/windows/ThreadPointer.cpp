@@ -13,6 +13,8 @@ namespace
     // still be about to read.
     constexpr DWORD slotsInBlock = 64;
 
+   #pragma GCC diagnostic push
+   #pragma GCC diagnostic ignored "-Warray-bounds" // a segment offset, not an array index
     void* readFromBlock (DWORD index) noexcept
     {
        #if defined (_WIN64)
@@ -21,6 +23,7 @@ namespace
         return reinterpret_cast<void*> (__readfsdword (0xE10 + index * sizeof (void*)));
        #endif
     }
+   #pragma GCC diagnostic pop
 }
 
 void* getThreadPointer() noexcept

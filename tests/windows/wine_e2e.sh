@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay, logfile, decode, timing, survive. Needs an X display
+# nodisplay, logfile, decode, timing, survive, crash. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -547,6 +547,36 @@ test_survive() {
     timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 2 --pump-ms 0 "$a" >"$dir/direct" 2>/dev/null
     check "the IOChanged handler reads the new record directly" grep -qx 'io changed: 2 inputs, 2 outputs, latency 64' "$dir/direct"
     check "and through Tattlebox" grep -qx 'io changed: 2 inputs, 2 outputs, latency 64' "$dir/bridged"
+}
+
+# An access violation in the target's processReplacing: the report names
+# the call and the frames (resolved against the test plug-in), and the
+# exception then reaches Wine's own handling with the same exit status.
+test_crash() {
+    local dir a direct status headline offset base
+    a=$(winpath "$PLUGINS/tp_crash.dll")
+    dir=$(fresh_dir crash)
+    remembered_state "$a" >"$dir/Tattlebox.xml"
+    TP_CRASH=processReplacing DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 1 "$a" \
+        >"$dir/direct.out" 2>"$dir/direct.err"
+    direct=$?
+    TP_CRASH=processReplacing DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 1 \
+        --debug-log "$(winpath "$dir/debug.log")" "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    status=$?
+    check "the same exit status as without Tattlebox ($direct, $status)" test "$status" -eq "$direct" -a "$direct" -ne 0
+    check "Wine's own handling reached" grep -q 'Unhandled page fault on write access to 0000000000000000' "$dir/stderr"
+    headline=$(texts "$dir/debug.log" | grep -m 1 '^Crash: ')
+    check "the report names the call ($headline)" grep -qE \
+        "^Crash: access violation \\(address 0{16}\\) on thread [0-9A-F]+ in the target's processReplacing, " <<<"$headline"
+    check "the code in hex" has_line <(texts "$dir/debug.log") "Crash: code EXCEPTION_ACCESS_VIOLATION (0xC0000005)"
+    check "marked as one the host may catch" has_line <(texts "$dir/debug.log") \
+        "Crash: seen before the host's own exception handlers, which may still catch it"
+    check "and then as not caught" has_line <(texts "$dir/debug.log") "Crash: not caught by the host: the system's handling follows"
+    # Frame 0's offset is relative to the module: addr2line wants the image base added.
+    offset=$(texts "$dir/debug.log" | sed -nE 's/^#0 tp_crash\.dll\+(0x[0-9a-f]+)$/\1/p')
+    base=$(x86_64-w64-mingw32-objdump -p "$PLUGINS/tp_crash.dll" | awk '/^ImageBase/ { print "0x" $2 }')
+    check "frame 0 resolves to the plug-in's function" bash -c \
+        "addr2line -f -e '$PLUGINS/tp_crash.dll' \$(printf '0x%x' \$(( ${base:-0} + ${offset:-0} ))) | grep -qx tpWriteThroughNull"
 }
 
 mkdir -p "$WORK"
