@@ -65,7 +65,7 @@ void HangWatch::stop()
     if (thread.joinable())
         thread.join();
 
-    setHangText ("");
+    setCurrentHang (nullptr);
 }
 
 void HangWatch::run()
@@ -127,7 +127,7 @@ void HangWatch::lookAt (int index, double limitSeconds) noexcept
         line.appendLiteral (" for ");
         appendSeconds (line, nanoseconds);
         tbLogger.logLine (line.text());
-        setHangText (line.text());
+        setCurrentHang (&seen);
         return;
     }
 }
@@ -143,23 +143,40 @@ void HangWatch::noteReturn (Watched& seen) noexcept
     appendSeconds (line, CallsInProgress::nanosecondsSince (seen.since));
     tbLogger.logLine (line.text());
     seen.reported = false;
-    setHangText ("");
+    setCurrentHang (&seen);
 }
 
-void HangWatch::setHangText (const char* text)
+void HangWatch::setCurrentHang (const Watched* hang) noexcept
 {
-    try
-    {
-        const std::lock_guard<std::mutex> guard (textLock);
-        hangText = juce::String::fromUTF8 (text);
-    }
-    catch (...) // out of memory: the page's note only
-    {
-    }
+    const std::lock_guard<std::mutex> guard (currentLock);
+
+    // A hang that returned clears the note only where it is that hang's.
+    if (hang == nullptr)
+        current.reported = false;
+    else if (hang->reported)
+        current = *hang;
+    else if (current.threadId == hang->threadId && current.since == hang->since)
+        current.reported = false;
 }
 
 juce::String HangWatch::describeHang() const
 {
-    const std::lock_guard<std::mutex> guard (textLock);
-    return hangText;
+    Watched hang;
+    {
+        const std::lock_guard<std::mutex> guard (currentLock);
+        hang = current;
+    }
+
+    if (! hang.reported)
+        return {};
+
+    char text[256];
+    LineWriter line (text);
+    line.appendLiteral ("Hang in progress: thread ");
+    line.appendHex (hang.threadId);
+    line.appendLiteral (" in ");
+    appendCallName (line, hang.what, true);
+    line.appendLiteral (" for ");
+    appendSeconds (line, CallsInProgress::nanosecondsSince (hang.since));
+    return juce::String::fromUTF8 (line.text());
 }

@@ -31,7 +31,9 @@ public:
     // [shut-down] Ends it; a hang still in progress is left as it is.
     void stop();
 
-    // [message] The hang in progress, as its first line says it; empty when none.
+    // [message] The latest hang while it lasts, with its time so far:
+    // "Hang in progress: thread 1A2B in the target's effEditIdle for 12.3 s";
+    // empty when none.
     juce::String describeHang() const;
 
     // [any thread] Tests: one look at the calls, as the thread takes each tenth of a second.
@@ -49,7 +51,8 @@ private:
     void run();
     void lookAt (int index, double limitSeconds) noexcept;
     void noteReturn (Watched& watched) noexcept;
-    void setHangText (const char* text);
+    // A hang reported, or one that returned (reported false); nullptr: none.
+    void setCurrentHang (const Watched* hang) noexcept;
 
     Watched watched[CallsInProgress::maxThreads];
     std::thread thread;
@@ -57,8 +60,8 @@ private:
     std::condition_variable wake;
     bool running = false;
 
-    mutable std::mutex textLock;
-    juce::String hangText;
+    mutable std::mutex currentLock;
+    Watched current; // reported false: none
 };
 
 // The one watch of this library.

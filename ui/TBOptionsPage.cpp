@@ -1,6 +1,7 @@
 #include "TBOptionsPage.h"
 #include "TBPalette.h"
 
+#include "crash/CrashReport.h"
 #include "log/BackgroundWriter.h"
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
@@ -55,6 +56,11 @@ TBOptionsPage::TBOptionsPage()
                                   logger.writeTrace);
     logFilePlace = &addNote ({});
     addNote ("The Log page always shows them.");
+
+    addHeading ("When the target fails");
+    reportCrashesToggle = addToggle ("Report Crashes", "the call, the threads and the stack, then the crash goes on",
+                                     logger.reportCrashes);
+    hangNote = &addNote ({});
 
     addHeading ("From one session to the next");
     rememberTargetToggle = addToggle ("Remember Target", "load this plugin again next time, without asking",
@@ -125,6 +131,15 @@ void TBOptionsPage::refresh()
     syncToggle (*logSummaryToggle, logger.logSummary);
     syncToggle (*writeInBackgroundToggle, logger.writeInBackground);
     syncToggle (*writeTraceToggle, logger.writeTrace);
+    syncToggle (*reportCrashesToggle, logger.reportCrashes);
+
+    const auto seconds = logger.hangSeconds.load();
+    const auto hangs = seconds > 0.0 ? "A call that runs longer than " + juce::String (seconds, seconds < 10.0 ? 1 : 0)
+                                           + " s is reported as hanging (hangSeconds in the settings file)."
+                                     : juce::String ("Hangs are not reported (hangSeconds is 0 in the settings file).");
+
+    if (hangNote->getText() != hangs)
+        hangNote->setText (hangs, juce::dontSendNotification);
 
     const auto place = logFile.getPlace();
     const auto text = place == juce::File() ? juce::String() : "File: " + place.getFullPathName();
@@ -155,6 +170,23 @@ void TBOptionsPage::buttonClicked (juce::Button* button)
             backgroundWriter.start();
         else
             backgroundWriter.stop();
+    }
+    else if (button == reportCrashesToggle.get())
+    {
+        // A handler installed on top of ours since keeps ours in place.
+        if (on)
+        {
+            logger.reportCrashes = true;
+            startCrashReports();
+        }
+        else if (stopCrashReports())
+        {
+            logger.reportCrashes = false;
+        }
+        else
+        {
+            button->setToggleState (true, juce::dontSendNotification);
+        }
     }
     else if (button == writeTraceToggle.get())
     {

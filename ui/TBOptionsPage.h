@@ -26,6 +26,7 @@ public:
                                         decodeStructuresToggle;
     std::unique_ptr<juce::ToggleButton> timeCallsToggle, logSummaryToggle, writeInBackgroundToggle;
     std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle, writeTraceToggle;
+    std::unique_ptr<juce::ToggleButton> reportCrashesToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 
     static constexpr int rowHeight = 24;
@@ -41,6 +42,7 @@ private:
     int nextY = 10;
     std::vector<std::unique_ptr<juce::Label>> labels;
     juce::Label* logFilePlace = nullptr;
+    juce::Label* hangNote = nullptr;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBOptionsPage)
 };

@@ -20,6 +20,7 @@ namespace TBPalette
     inline const juce::Colour tickOff      { 0xfffdf1d4 }; // a disabled row's box
     inline const juce::Colour tickOutline  { 0xfff3dbb0 };
     inline const juce::Colour black        { 0xff000000 };
+    inline const juce::Colour alarmRed     { 0xffb22222 }; // a call that hangs
 
     // The framework's own shades where the window keeps them: links, the text
     // fields' selection and shadow, and no outline at all.

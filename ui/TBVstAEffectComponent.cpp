@@ -3,6 +3,7 @@
 #include "TBCallTiming.h"
 #include "TBPalette.h"
 #include "TBTextEditorStyle.h"
+#include "crash/HangWatch.h"
 #include "log/TBLogger.h"
 
 #include <charconv>
@@ -112,6 +113,24 @@ void TBVstAEffectComponent::createRows()
     loadLabel->setColour (juce::Label::textColourId, TBPalette::darkGrey);
     loadLabel->setMinimumHorizontalScale (0.8f);
     addChildComponent (*loadLabel);
+
+    constexpr int hangHeight = 32; // two lines: the thread, then the call
+    hangLabel = std::make_unique<juce::Label> ("HangLabel");
+    hangLabel->setBounds (loadX, juce::jmax (0, top - hangHeight), juce::jmax (0, getWidth() - loadX), hangHeight);
+    hangLabel->setFont (juce::Font (12.0f, juce::Font::bold));
+    hangLabel->setColour (juce::Label::textColourId, TBPalette::alarmRed);
+    hangLabel->setJustificationType (juce::Justification::bottomLeft);
+    hangLabel->setMinimumHorizontalScale (0.8f);
+    addChildComponent (*hangLabel);
+}
+
+void TBVstAEffectComponent::refreshHang()
+{
+    const auto text = hangWatch.describeHang().replaceFirstOccurrenceOf (" in the ", "\nin the ");
+    hangLabel->setVisible (text.isNotEmpty());
+
+    if (hangLabel->getText() != text)
+        hangLabel->setText (text, juce::dontSendNotification);
 }
 
 void TBVstAEffectComponent::refreshLoads()
@@ -139,6 +158,7 @@ void TBVstAEffectComponent::refreshCounters()
         return;
 
     refreshLoads();
+    refreshHang();
 
     // An unchanged record never touches the editor: text, selection and scroll stay.
     if (std::memcmp (&record, &shownEffect, sizeof (AEffect)) == 0)

@@ -1,7 +1,8 @@
 // TBVstAEffectComponent: the "AEffect" page. The seven AEffect-function rows on
 // top and, below them, a read-only dump of the record the host holds, rebuilt
 // only when a byte of that record changes. While calls are timed, the real-time
-// load of the process functions stands beside the rows.
+// load of the process functions stands beside the rows; below it, a call
+// that hangs while it lasts.
 #pragma once
 
 #include "TBVstOpCodeListComponent.h"
@@ -35,6 +36,7 @@ public:
 
     juce::TextEditor* getTextEditor() const noexcept { return textEditor.get(); }
     juce::Label* getLoadLabel() const noexcept       { return loadLabel.get(); }
+    juce::Label* getHangLabel() const noexcept       { return hangLabel.get(); }
     const AEffect& getShownEffect() const noexcept   { return shownEffect; }
 
 private:
@@ -44,8 +46,11 @@ private:
     std::unique_ptr<juce::TextEditor> textEditor;
     // Right of the rows; shown while calls are timed or loads were measured.
     std::unique_ptr<juce::Label> loadLabel;
+    // Under it; shown while a call hangs (crash/HangWatch.h).
+    std::unique_ptr<juce::Label> hangLabel;
 
     void refreshLoads();
+    void refreshHang();
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBVstAEffectComponent)
 };

@@ -1,6 +1,7 @@
 // render_pages <output folder>: paints each page of the control window, at the
 // window's page size and with counters as a short session would leave them,
 // into PNG files. Needs an X display (scripts/with-display.sh).
+#include "crash/HangWatch.h"
 #include "log/BackgroundWriter.h"
 #include "log/TBLogger.h"
 #include "ui/TBAboutContent.h"
@@ -11,8 +12,10 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <atomic>
 #include <cstring>
 #include <iostream>
+#include <thread>
 
 namespace
 {
@@ -129,6 +132,33 @@ namespace
         return renderPage (page, file);
     }
 
+    // The AEffect page while the editor's idle call has hung for 12.3 s on another thread.
+    bool renderHangingPage (const juce::File& file)
+    {
+        std::atomic<bool> hanging { false }, done { false };
+        std::thread editor ([&]
+        {
+            CallsInProgress::Scope idle (CallsInProgress::describe (CallsInProgress::intoTarget, functionDispatcher, 19));
+            idle.startedAt (monotonicNanoseconds() - 12300000000u);
+            hanging = true;
+
+            while (! done)
+                std::this_thread::yield();
+        });
+
+        while (! hanging)
+            std::this_thread::yield();
+
+        tbLogger.setLineSink ([] (const char*, std::size_t) {});
+        hangWatch.look();
+        TBVstAEffectComponent page (shownRecord);
+        const auto ok = renderOpCodePage (page, file);
+        done = true;
+        editor.join();
+        hangWatch.look();
+        return ok;
+    }
+
     bool renderOptionsPage (const juce::File& file)
     {
         TBOptionsPage page;
@@ -186,6 +216,7 @@ int main (int argc, char* argv[])
     ok = renderPage (aboutPage, folder.getChildFile ("about.png")) && ok;
     ok = renderTitleBar (folder.getChildFile ("titlebar.png")) && ok;
     ok = renderOptionsPage (folder.getChildFile ("options.png")) && ok;
+    ok = renderHangingPage (folder.getChildFile ("aeffect-hang.png")) && ok;
     ok = renderLogPage (folder.getChildFile ("log.png")) && ok;
     return ok ? 0 : 1;
 }
