@@ -1,10 +1,11 @@
 #!/bin/bash
 # Tattlebox in a real host: Ardour 7's plug-in scanner and its headless Lua
 # session tool (Debian's ardour package) load Tattlebox, which hosts plug-ins
-# from /usr/lib/vst. Checks are made on Tattlebox's call log (the host's
-# stderr), on Ardour's own results and on the audio Ardour meters.
+# from /usr/lib/vst and the build's test plug-ins. Checks are made on
+# Tattlebox's call log (the host's stderr, or its log file), on Ardour's own
+# results and on the audio Ardour meters.
 #
-#   ardour_e2e.sh BUILD_DIR session|copies|timing|latency|scanner-nodisplay
+#   ardour_e2e.sh BUILD_DIR session|copies|timing|latency|scanner-nodisplay|crash
 #
 # Exits 77 (CTest's SKIP_RETURN_CODE) where Ardour or a target is missing.
 # Each run works in a fresh folder, kept and printed when a check fails.
@@ -352,12 +353,88 @@ test_scanner_nodisplay() {
     expect "scan cache records the target" grep -q 'name="3 Band EQ"' "${cache:-/dev/null}"
 }
 
+# tp_crash writes through a null pointer in processReplacing, hosted by Ardour
+# directly and then through Tattlebox, each in a session of its own (the two
+# share a unique ID). Ardour must die the same way both times, and Tattlebox's
+# log file must hold the report, its frames resolving to the crashing function.
+test_crash() {
+    need_display
+    local crasher=$build/testplugins/tp_crash.so
+    if [ ! -f "$crasher" ]; then
+        fail "$crasher is missing: build first"
+        exit 1
+    fi
+    # A core of Ardour per run would only cost time and disk.
+    ulimit -c 0
+    mkdir -p "$work/direct"
+    cp -p "$crasher" "$work/direct/"
+    local target=$work/direct/tp_crash.so
+    copy_plugin Tattlebox.so
+    remember_target "$work/vst/Tattlebox.xml" "$target"
+    sed -i 's/rememberTarget="1"/rememberTarget="1" logToFile="1"/' "$work/vst/Tattlebox.xml"
+
+    # The scanner opens and closes the plug-in without processing; TP_CRASH
+    # is set for the sessions only all the same.
+    unset TP_CRASH
+    local lib status cache
+    for lib in "$target" "$work/vst/Tattlebox.so"; do
+        scan "$lib" "$work/scan-${lib##*/}.log"
+        status=$?
+        expect "scan of ${lib##*/} exits with 0 (status $status)" equals $status 0
+        cache=$(cache_of "$lib")
+        expect "scan cache records ${lib##*/} as tp_crash" grep -q 'name="tp_crash"' "${cache:-/dev/null}"
+    done
+
+    local how path statuses=() started
+    for how in direct tattlebox; do
+        [ $how = direct ] && path=$work/direct || path=$work/vst
+        started=$SECONDS
+        TP_CRASH=processReplacing LXVST_PATH=$path VST_PATH=$path \
+            run_lua "$work/$how.log" crash.lua "$work/session-$how" tp_crash 100
+        status=$?
+        statuses+=("$status")
+        echo "info: $how: ardour7-lua exited with status $status after $((SECONDS - started)) s"
+        expect "$how: the plug-in was added" grep -q '^E2E added' "$work/$how.log"
+        expect "$how: Ardour did not survive the crash" test "$(grep -c '^E2E survived' "$work/$how.log")" -eq 0
+    done
+    expect "direct: Ardour was killed by a signal (status ${statuses[0]})" test "${statuses[0]}" -gt 128 -a "${statuses[0]}" -lt 160
+    expect "through Tattlebox: the same exit status as direct (${statuses[1]}, ${statuses[0]})" \
+        equals "${statuses[1]}" "${statuses[0]}"
+
+    local file=$work/vst/Tattlebox.log report
+    logs+=("$file")
+    report=$(grep -E "$(line_re tp_crash.so '(Crash: |#[0-9]+ )')" "$file" 2>/dev/null | sed -E 's/^[^)]*\) tp_crash\.so://')
+    expect "the log file holds the headline" grep -qE \
+        "^Crash: SIGSEGV \(address 0{16}\) on thread [0-9A-F]+ in the target's processReplacing, " <<< "$report"
+    expect "the log file holds the code" grep -qx 'Crash: code SEGV_MAPERR (1)' <<< "$report"
+    expect "the log file holds the module's path" grep -qx "Crash: module tp_crash.so is $target" <<< "$report"
+    expect "the log file says where the crash went on" grep -qE '^Crash: handed on to ' <<< "$report"
+    grep -E '^Crash: handed on to ' <<< "$report" | sed 's/^/info: /'
+
+    # The crashing thread is the one that called processReplacing.
+    local crashed last
+    crashed=$(sed -nE 's/^Crash: SIGSEGV .* on thread ([0-9A-F]+) in .*/\1/p' <<< "$report" | head -n 1)
+    last=$(grep -E "$(line_re tp_crash.so 'processReplacing\(')" "$file" | tail -n 1 | sed -nE 's/^[^(]*\(([0-9A-Fa-f]+)\).*/\1/p')
+    expect "the headline's thread ($crashed) called processReplacing last ($last)" \
+        test -n "$crashed" -a "${crashed^^}" = "${last^^}"
+
+    local offsets function resolved=
+    offsets=$(sed -nE 's/^#[0-9]+ tp_crash\.so\+(0x[0-9a-f]+)$/\1/p' <<< "$report")
+    expect "frames in tp_crash.so" test -n "$offsets"
+    for offset in $offsets; do
+        function=$(addr2line -f -e "$target" "$offset" | head -n 1)
+        [ "$function" = tpWriteThroughNull ] && resolved=$offset
+    done
+    expect "a frame resolves to tpWriteThroughNull (${resolved:-none of $(echo $offsets)})" test -n "$resolved"
+}
+
 case $test in
     session) test_session ;;
     copies) test_copies ;;
     timing) test_timing ;;
     latency) test_latency ;;
     scanner-nodisplay) test_scanner_nodisplay ;;
+    crash) test_crash ;;
     *) echo "unknown sub-command: $test"; exit 2 ;;
 esac
 [ "$failures" -eq 0 ]
