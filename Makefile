@@ -13,7 +13,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 
 SCREENS = $(BUILD)/screens
 
-.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep \
+.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep frames \
         strip install uninstall deb clean windows windows-i686 windows-dist
 
 all: build
@@ -77,6 +77,10 @@ demo: build
 
 sweep: build
 	@sh scripts/with-display.sh sh scripts/sweep.sh $(BUILD)
+
+# The crash report's frames in LOG, with their functions and source lines.
+frames:
+	@sh tools/resolve-frames.sh $(or $(LOG),$(error make frames LOG=path/to/Tattlebox.log))
 
 # Installs the stripped library into VSTDIR: ~/.vst, or PREFIX/lib/vst with
 # the user guide in PREFIX/share/doc/tattlebox. The debug information stays

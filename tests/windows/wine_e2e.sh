@@ -553,7 +553,7 @@ test_survive() {
 # the call and the frames (resolved against the test plug-in), and the
 # exception then reaches Wine's own handling with the same exit status.
 test_crash() {
-    local dir a direct status headline offset base
+    local dir a direct status headline
     a=$(winpath "$PLUGINS/tp_crash.dll")
     dir=$(fresh_dir crash)
     remembered_state "$a" >"$dir/Tattlebox.xml"
@@ -572,11 +572,9 @@ test_crash() {
     check "marked as one the host may catch" has_line <(texts "$dir/debug.log") \
         "Crash: seen before the host's own exception handlers, which may still catch it"
     check "and then as not caught" has_line <(texts "$dir/debug.log") "Crash: not caught by the host: the system's handling follows"
-    # Frame 0's offset is relative to the module: addr2line wants the image base added.
-    offset=$(texts "$dir/debug.log" | sed -nE 's/^#0 tp_crash\.dll\+(0x[0-9a-f]+)$/\1/p')
-    base=$(x86_64-w64-mingw32-objdump -p "$PLUGINS/tp_crash.dll" | awk '/^ImageBase/ { print "0x" $2 }')
-    check "frame 0 resolves to the plug-in's function" bash -c \
-        "addr2line -f -e '$PLUGINS/tp_crash.dll' \$(printf '0x%x' \$(( ${base:-0} + ${offset:-0} ))) | grep -qx tpWriteThroughNull"
+    # The README's script maps the Windows paths and adds the image base.
+    check "frame 0 resolves to the plug-in's function" grep -qE '^#0 tp_crash\.dll\+0x[0-9a-f]+ tpWriteThroughNull at ' \
+        <(sh "$(dirname "$(realpath "$0")")/../../tools/resolve-frames.sh" "$dir/debug.log")
 }
 
 mkdir -p "$WORK"

@@ -1,7 +1,6 @@
 // The table of calls in progress, and how the reports name calls and times.
 #include "crash/CallsInProgress.h"
 #include "crash/CrashReport.h"
-#include "crash/HangWatch.h"
 #include "log/OpCodeCatalogue.h"
 #include "platform/ThreadId.h"
 
