@@ -81,11 +81,10 @@ bool CallsInProgress::snapshot (int index, Snapshot& out) const noexcept
 
         for (int i = 0; i < out.depth; ++i)
         {
-            out.what[i] = record.frames[i].what.load (std::memory_order_relaxed);
-            out.since[i] = record.frames[i].since.load (std::memory_order_relaxed);
+            // Acquire, so that the checks below read no older than these (a plain move on x86).
+            out.what[i] = record.frames[i].what.load (std::memory_order_acquire);
+            out.since[i] = record.frames[i].since.load (std::memory_order_acquire);
         }
-
-        std::atomic_thread_fence (std::memory_order_acquire);
 
         if (record.depth.load (std::memory_order_relaxed) == depth
               && record.frames[out.depth - 1].since.load (std::memory_order_relaxed) == out.since[out.depth - 1])

@@ -89,6 +89,21 @@ void restoreOption (const juce::XmlElement& parameters, juce::StringRef name, st
         option = (value != 0);
 }
 
+// The switches every state file carries, in this order.
+struct NamedOption
+{
+    const char* name;
+    std::atomic<bool> TBLogger::* option;
+};
+
+const NamedOption alwaysWritten[] = {
+    { "logParameters", &TBLogger::logParameters }, { "logReturnParameters", &TBLogger::logReturnParameters },
+    { "logTime", &TBLogger::logTime }, { "rememberTarget", &TBLogger::rememberTarget },
+    { "logToDebugOutput", &TBLogger::logToDebugOutput }, { "logToFile", &TBLogger::logToFile },
+    { "decodeStructures", &TBLogger::decodeStructures }, { "timeCalls", &TBLogger::timeCalls },
+    { "logSummary", &TBLogger::logSummary }, { "writeInBackground", &TBLogger::writeInBackground },
+};
+
 // A number of seconds from 0 to a day; anything else leaves the option as it is.
 void restoreSeconds (const juce::XmlElement& parameters, juce::StringRef name, std::atomic<double>& option)
 {
@@ -281,16 +296,8 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     }
 
     auto* parameters = element.createNewChildElement ("Parameters");
-    parameters->setAttribute ("logParameters", logParameters ? 1 : 0);
-    parameters->setAttribute ("logReturnParameters", logReturnParameters ? 1 : 0);
-    parameters->setAttribute ("logTime", logTime ? 1 : 0);
-    parameters->setAttribute ("rememberTarget", rememberTarget ? 1 : 0);
-    parameters->setAttribute ("logToDebugOutput", logToDebugOutput ? 1 : 0);
-    parameters->setAttribute ("logToFile", logToFile ? 1 : 0);
-    parameters->setAttribute ("decodeStructures", decodeStructures ? 1 : 0);
-    parameters->setAttribute ("timeCalls", timeCalls ? 1 : 0);
-    parameters->setAttribute ("logSummary", logSummary ? 1 : 0);
-    parameters->setAttribute ("writeInBackground", writeInBackground ? 1 : 0);
+    for (const auto& written : alwaysWritten)
+        parameters->setAttribute (written.name, (this->*written.option) ? 1 : 0);
 
     // Only while on: the state files of sessions without a trace stay as they were.
     if (writeTrace)
@@ -312,16 +319,9 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
 
     if (auto* parameters = findChild (element, "Parameters"))
     {
-        restoreOption (*parameters, "logParameters", logParameters);
-        restoreOption (*parameters, "logReturnParameters", logReturnParameters);
-        restoreOption (*parameters, "logTime", logTime);
-        restoreOption (*parameters, "rememberTarget", rememberTarget);
-        restoreOption (*parameters, "logToDebugOutput", logToDebugOutput);
-        restoreOption (*parameters, "logToFile", logToFile);
-        restoreOption (*parameters, "decodeStructures", decodeStructures);
-        restoreOption (*parameters, "timeCalls", timeCalls);
-        restoreOption (*parameters, "logSummary", logSummary);
-        restoreOption (*parameters, "writeInBackground", writeInBackground);
+        for (const auto& written : alwaysWritten)
+            restoreOption (*parameters, written.name, this->*written.option);
+
         restoreOption (*parameters, "writeTrace", writeTrace);
         restoreOption (*parameters, "reportCrashes", reportCrashes);
         restoreSeconds (*parameters, "hangSeconds", hangSeconds);

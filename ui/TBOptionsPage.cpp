@@ -83,8 +83,9 @@ void TBOptionsPage::addHeading (const juce::String& text)
 }
 
 std::unique_ptr<juce::ToggleButton> TBOptionsPage::addToggle (const juce::String& text, const juce::String& what,
-                                                              bool state)
+                                                              std::atomic<bool>& option)
 {
+    const bool state = option.load();
     auto toggle = std::make_unique<juce::ToggleButton> (text);
     toggle->setBounds (marginX, nextY, toggleWidth, rowHeight);
     toggle->setTooltip (what.substring (0, 1).toUpperCase() + what.substring (1));
@@ -102,6 +103,7 @@ std::unique_ptr<juce::ToggleButton> TBOptionsPage::addToggle (const juce::String
     labels.push_back (std::move (note));
 
     nextY += rowStep;
+    shownSwitches.emplace_back (toggle.get(), &option);
     return toggle;
 }
 
@@ -119,21 +121,10 @@ juce::Label& TBOptionsPage::addNote (const juce::String& text)
 
 void TBOptionsPage::refresh()
 {
-    auto& logger = tbLogger;
-    syncToggle (*logParametersToggle, logger.logParameters);
-    syncToggle (*logReturnParametersToggle, logger.logReturnParameters);
-    syncToggle (*logTimeToggle, logger.logTime);
-    syncToggle (*decodeStructuresToggle, logger.decodeStructures);
-    syncToggle (*logToDebugOutputToggle, logger.logToDebugOutput);
-    syncToggle (*logToFileToggle, logger.logToFile);
-    syncToggle (*rememberTargetToggle, logger.rememberTarget);
-    syncToggle (*timeCallsToggle, logger.timeCalls);
-    syncToggle (*logSummaryToggle, logger.logSummary);
-    syncToggle (*writeInBackgroundToggle, logger.writeInBackground);
-    syncToggle (*writeTraceToggle, logger.writeTrace);
-    syncToggle (*reportCrashesToggle, logger.reportCrashes);
+    for (const auto& [toggle, option] : shownSwitches)
+        syncToggle (*toggle, option->load());
 
-    const auto seconds = logger.hangSeconds.load();
+    const auto seconds = tbLogger.hangSeconds.load();
     const auto hangs = seconds > 0.0 ? "A call that runs longer than " + juce::String (seconds, seconds < 10.0 ? 1 : 0)
                                            + " s is reported as hanging (hangSeconds in the settings file)."
                                      : juce::String ("Hangs are not reported (hangSeconds is 0 in the settings file).");

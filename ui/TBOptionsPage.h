@@ -6,7 +6,9 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <atomic>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TBOptionsPage : public juce::Component,
@@ -36,13 +38,15 @@ private:
     void buttonClicked (juce::Button* button) override;
     void addHeading (const juce::String& text);
     std::unique_ptr<juce::ToggleButton> addToggle (const juce::String& text, const juce::String& what,
-                                                   bool state);
+                                                   std::atomic<bool>& option);
     juce::Label& addNote (const juce::String& text);
 
     int nextY = 10;
     std::vector<std::unique_ptr<juce::Label>> labels;
     juce::Label* logFilePlace = nullptr;
     juce::Label* hangNote = nullptr;
+    // Each toggle with the switch it shows, for refresh.
+    std::vector<std::pair<juce::ToggleButton*, const std::atomic<bool>*>> shownSwitches;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (TBOptionsPage)
 };

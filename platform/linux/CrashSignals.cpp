@@ -95,29 +95,24 @@ namespace
         return info.si_code > 0 && info.si_code != SI_KERNEL;
     }
 
-    std::uintptr_t programCounter (const void* context) noexcept
+    enum class Register { instruction, stack };
+
+    // The interrupted thread's instruction or stack pointer.
+    std::uintptr_t registerOf (const void* context, Register which) noexcept
     {
         const auto& machine = static_cast<const ucontext_t*> (context)->uc_mcontext;
        #if defined (__x86_64__)
-        return (std::uintptr_t) machine.gregs[REG_RIP];
+        return (std::uintptr_t) machine.gregs[which == Register::instruction ? REG_RIP : REG_RSP];
        #elif defined (__i386__)
-        return (std::uintptr_t) machine.gregs[REG_EIP];
+        return (std::uintptr_t) machine.gregs[which == Register::instruction ? REG_EIP : REG_ESP];
        #else
+        (void) machine;
+        (void) which;
         return 0;
        #endif
     }
 
-    std::uintptr_t stackPointer (const void* context) noexcept
-    {
-        const auto& machine = static_cast<const ucontext_t*> (context)->uc_mcontext;
-       #if defined (__x86_64__)
-        return (std::uintptr_t) machine.gregs[REG_RSP];
-       #elif defined (__i386__)
-        return (std::uintptr_t) machine.gregs[REG_ESP];
-       #else
-        return 0;
-       #endif
-    }
+    std::uintptr_t programCounter (const void* context) noexcept { return registerOf (context, Register::instruction); }
 
     //==============================================================================
     struct Walk
@@ -158,7 +153,7 @@ namespace
         // A jump to nowhere (a call through a null pointer) has no unwind
         // information to go on: where it came from is on top of the stack.
         if (CodePlace place; facts.numFrames == 1 && ! findCodePlace (walk.pc, place))
-            if (const auto sp = stackPointer (context); sp != 0)
+            if (const auto sp = registerOf (context, Register::stack); sp != 0)
                 if (const auto from = *reinterpret_cast<const std::uintptr_t*> (sp); findCodePlace (from - 1, place))
                     facts.frames[facts.numFrames++] = from - 1;
     }

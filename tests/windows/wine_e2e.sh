@@ -575,6 +575,18 @@ test_crash() {
     # The README's script maps the Windows paths and adds the image base.
     check "frame 0 resolves to the plug-in's function" grep -qE '^#0 tp_crash\.dll\+0x[0-9a-f]+ tpWriteThroughNull at ' \
         <(sh "$(dirname "$(realpath "$0")")/../../tools/resolve-frames.sh" "$dir/debug.log")
+
+    # A block that hangs for 1.5 s against a limit of 0.5 s: a line while it lasts, one when it returns.
+    a=$(winpath "$PLUGINS/tp_hang.dll")
+    dir=$(fresh_dir hang)
+    remembered_state "$a" | sed 's|rememberTarget="1"|rememberTarget="1" hangSeconds="0.5"|' >"$dir/Tattlebox.xml"
+    TP_HANG=processReplacing:1.5 DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 2 \
+        --debug-log "$(winpath "$dir/debug.log")" "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    check "the hung block ran to its end ($?)" grep -qx 'blocks: 2' "$dir/stdout"
+    check "a hang line while it lasts" grep -qE \
+        "^Hang: thread [0-9A-F]+ has been in the target's processReplacing for 0\\.[5-9] s$" <(texts "$dir/debug.log")
+    check "and one when it returns" grep -qE \
+        "^Hang: thread [0-9A-F]+ in the target's processReplacing returned after 1\\.[3-9] s$" <(texts "$dir/debug.log")
 }
 
 mkdir -p "$WORK"
