@@ -4,6 +4,7 @@
 // loads the disk, the unlogged call with the Close gate's in-flight count,
 // and a timed call with the trace recording while the writer writes it.
 #include "bridge/CallGate.h"
+#include "checks/CallChecks.h"
 #include "crash/CallsInProgress.h"
 #include "log/BackgroundWriter.h"
 #include "log/LogFile.h"
@@ -20,6 +21,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -207,6 +209,64 @@ namespace
         callGate.endClose();
     }
 
+    // The unlogged dispatcher call as the thunk makes it, with "Check Calls"
+    // off (the one test of the option) and on, in an opened and resumed
+    // session: effGetTailSize carries no text and breaks no rule, so this is
+    // the checks' cost on a plain call.
+    void BM_CheckedCall (benchmark::State& state)
+    {
+        constexpr std::int32_t effOpen = 0, effMainsChanged = 12, effGetTailSize = 52;
+        const bool checked = state.range (0) != 0;
+        tbLogger.initialise ("MyDelay.so");
+        TBLogger::setAllOpCodesEnabled (false);
+        tbLogger.checkCalls = checked;
+        AEffect record {};
+        record.numParams = 4;
+        callChecks.startSession (record);
+        callGate.open();
+
+        for (const auto& [op, value] : { std::pair { effOpen, 0 }, std::pair { effMainsChanged, 1 } })
+        {
+            CallChecks::Entry checks;
+            callChecks.beforeDispatcher (checks, record, op, 0, value, nullptr);
+            callChecks.afterDispatcher (checks, record, op, nullptr);
+        }
+
+        for (auto _ : state)
+        {
+            const auto opcode = effGetTailSize;
+            const auto started = tbLogger.logDispatcherCall (opcode, 0, 512, nullptr, 44100.0f);
+            VstIntPtr result = 0;
+
+            if (callGate.enter (CallGate::intoTarget))
+            {
+                CallChecks::Entry checks;
+                const bool checking = callChecks.anyOn();
+
+                if (checking)
+                    callChecks.beforeDispatcher (checks, record, opcode, 0, 512, nullptr);
+
+                result = target (opcode);
+
+                if (checking)
+                    callChecks.afterDispatcher (checks, record, opcode, nullptr);
+
+                callGate.leave (CallGate::intoTarget);
+            }
+
+            tbLogger.logDispatcherReturn (opcode, nullptr, result, 0, 512, started);
+            benchmark::DoNotOptimize (result);
+        }
+
+        callGate.beginClose();
+        callGate.endClose();
+
+        if (checkRules.getCount (CheckRule::callBeforeOpen) + checkRules.getCount (CheckRule::setupWhileResumed) != 0)
+            state.SkipWithError ("a rule was broken: the figure is not a plain call's");
+
+        tbLogger.checkCalls = false;
+    }
+
     // A timed, unlogged call with the trace on: the caller's record, and the
     // writer's rate (events written, or dropped where the calls outrun it).
     void BM_TimedCallTraced (benchmark::State& state)
@@ -243,4 +303,5 @@ BENCHMARK (BM_LoggedLineBy)->ArgNames ({ "file", "background" })->ArgsProduct ({
 BENCHMARK (BM_SustainedIntoFile)->UseRealTime();
 BENCHMARK (BM_TailLatencyUnderDiskLoad)->ArgName ("background")->Arg (0)->Arg (1)->Iterations (20000)->UseRealTime();
 BENCHMARK (BM_CountedNotLoggedThroughGate)->ArgName ("recorded")->Arg (0)->Arg (1);
+BENCHMARK (BM_CheckedCall)->ArgName ("checkCalls")->Arg (0)->Arg (1);
 BENCHMARK (BM_TimedCallTraced)->ArgName ("traced")->Arg (0)->Arg (1);

@@ -4,6 +4,7 @@
 #include "CallGate.h"
 #include "Thunks.h"
 #include "WrapperEffect.h"
+#include "../checks/CallChecks.h"
 #include "../crash/CrashReport.h"
 #include "../crash/HangWatch.h"
 #include "../log/BackgroundWriter.h"
@@ -280,6 +281,10 @@ namespace
 
 void shutDown()
 {
+    // What Close leaves open, then every rule's count; before the summary.
+    if (callChecks.anyOn())
+        callChecks.endSession();
+
     if (tbLogger.logSummary)
         tbLogger.writeSummary();
 
@@ -327,6 +332,7 @@ AEffect* tattleboxMain (AudioMasterCallback hostCallback)
         if (auto* target = loadTarget (hostCallback))
         {
             buildWrapperEffect (*target);
+            callChecks.startSession (*target);
             bridge.rememberedTarget = bridge.targetFile;
             bridge.targetEffect.store (target, std::memory_order_release);
             callGate.open();

@@ -2,6 +2,7 @@
 #include "Bridge.h"
 #include "CallGate.h"
 #include "WrapperEffect.h"
+#include "../checks/CallChecks.h"
 #include "../crash/CallsInProgress.h"
 #include "../log/LineWriter.h"
 #include "../log/TBLogger.h"
@@ -116,9 +117,20 @@ namespace
             return;
         }
 
-        if (auto* target = currentTarget())
+        auto* target = currentTarget();
+        CallChecks::Entry checks;
+        const bool checked = target != nullptr && callChecks.anyOn();
+        const auto channels = [] (Sample** pointers) { return reinterpret_cast<void* const*> (pointers); };
+
+        if (checked)
+            callChecks.beforeBlock (checks, *target, function, channels (inputs), channels (outputs), sampleFrames);
+
+        if (target != nullptr)
             if (auto process = target->*slot)
                 process (target, inputs, outputs, sampleFrames);
+
+        if (checked)
+            callChecks.afterBlock (checks, *target, function, channels (outputs), sampleFrames);
 
         callGate.leave (CallGate::intoTarget);
         tbLogger.logProcessEnd (function, sampleFrames, started);
@@ -138,6 +150,10 @@ namespace
         }
 
         callGate.enterAlways (CallGate::intoTarget);
+
+        // Close is the session's last call: what it holds is let go at the next start.
+        if (CallChecks::Entry checks; callChecks.anyOn())
+            callChecks.beforeDispatcher (checks, *target, effCloseOpcode, index, value, ptr);
 
         if (const auto busy = callGate.waitForCalls (true, 1, closeWaitMilliseconds); busy > 0)
             logStuckCalls ("effClose forwarded with ", busy, " still inside the target after 2 s");
@@ -180,10 +196,19 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
     // The target's dispatcher gets its own record, not the wrapper the host passed.
     auto* target = currentTarget();
     VstIntPtr result = 0;
+    CallChecks::Entry checks;
+    const bool checked = target != nullptr && callChecks.anyOn();
+
+    if (checked)
+        callChecks.beforeDispatcher (checks, *target, opcode, index, value, ptr);
 
     if (target != nullptr && target->dispatcher != nullptr)
     {
         result = target->dispatcher (target, opcode, index, value, ptr, opt);
+
+        if (checked)
+            callChecks.afterDispatcher (checks, *target, opcode, ptr);
+
         // Plug-ins change their latency in resume (and more) without telling.
         followTargetRecord (*target);
     }
@@ -225,8 +250,19 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
     }
 
     if (auto* target = currentTarget())
+    {
+        CallChecks::Entry checks;
+        const bool checked = callChecks.anyOn();
+
+        if (checked)
+            callChecks.beforeParameter (checks, *target, functionSetParameter, index, parameter);
+
         if (auto setParameter = target->setParameter)
             setParameter (target, index, parameter);
+
+        if (checked)
+            callChecks.afterParameter (checks);
+    }
 
     callGate.leave (CallGate::intoTarget);
     tbLogger.logCallEnd (functionSetParameter, started, index);
@@ -248,8 +284,13 @@ float getParameterThunk (AEffect*, std::int32_t index)
     auto value = 0.0f;
 
     if (auto* target = currentTarget())
+    {
+        if (CallChecks::Entry checks; callChecks.anyOn())
+            callChecks.beforeParameter (checks, *target, functionGetParameter, index, 0.0f);
+
         if (auto getParameter = target->getParameter)
             value = getParameter (target, index);
+    }
 
     callGate.leave (CallGate::intoTarget);
     tbLogger.logCallEnd (functionGetParameter, started, index);
@@ -282,9 +323,17 @@ VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, V
 
     // The host always sees the record it received from main.
     VstIntPtr result = 0;
+    CallChecks::Entry checks;
+    const bool checked = callChecks.anyOn();
+
+    if (checked)
+        callChecks.beforeAudioMaster (checks, currentTarget(), opcode, index, opt, ptr);
 
     if (auto hostCallback = bridge.hostCallback.load (std::memory_order_acquire))
         result = hostCallback (&wrapperEffect, opcode, index, value, ptr, opt);
+
+    if (checked)
+        callChecks.afterAudioMaster (checks, opcode, ptr);
 
     callGate.leave (CallGate::fromTarget);
     tbLogger.logAudioMasterReturn (opcode, ptr, result, index, value, started);

@@ -308,6 +308,24 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
 
     if (hangSeconds != defaultHangSeconds)
         parameters->setAttribute ("hangSeconds", hangSeconds.load());
+
+    for (const auto& [name, option] : { std::pair { "checkCalls", &checkCalls }, std::pair { "checkAudio", &checkAudio } })
+        if (option->load())
+            parameters->setAttribute (name, 1);
+
+    // The rules switched off, in a group of their own; none while all are on.
+    juce::XmlElement* checks = nullptr;
+
+    for (int rule = 0; rule < numCheckRules; ++rule)
+    {
+        if (checkRuleOn[rule])
+            continue;
+
+        if (checks == nullptr)
+            checks = element.createNewChildElement ("Checks");
+
+        checks->setAttribute (checkRuleInfo[rule].key, 0);
+    }
 }
 
 // [start-up] Before any call reaches the logger.
@@ -325,5 +343,11 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreOption (*parameters, "writeTrace", writeTrace);
         restoreOption (*parameters, "reportCrashes", reportCrashes);
         restoreSeconds (*parameters, "hangSeconds", hangSeconds);
+        restoreOption (*parameters, "checkCalls", checkCalls);
+        restoreOption (*parameters, "checkAudio", checkAudio);
     }
+
+    if (auto* checks = findChild (element, "Checks"))
+        for (int rule = 0; rule < numCheckRules; ++rule)
+            restoreOption (*checks, checkRuleInfo[rule].key, checkRuleOn[rule]);
 }

@@ -71,6 +71,12 @@ void TBLogger::initialise (const juce::String& newName)
         option->store (false);
 
     hangSeconds = defaultHangSeconds;
+    checkCalls = false;
+    checkAudio = false;
+
+    for (auto& rule : checkRuleOn)
+        rule.store (true);
+
     callStatistics::forgetSampleRate();
     setName (newName);
 

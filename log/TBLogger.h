@@ -6,6 +6,7 @@
 
 #include "LineWriter.h"
 #include "OpCodeCatalogue.h"
+#include "../checks/CheckRuleNames.h"
 #include "../vst/VstInterface.h"
 
 #include <juce_core/juce_core.h>
@@ -145,6 +146,14 @@ public:
     std::atomic<bool> reportCrashes { true };
     static constexpr double defaultHangSeconds = 5.0;
     std::atomic<double> hangSeconds { defaultHangSeconds };
+
+    // Read by the thunks, once a call: whether each call is held to the
+    // VST 2 contract (checks/CallChecks.h), and whether process calls'
+    // outputs are scanned for NaN, infinite and denormal samples; then each
+    // rule's own switch.
+    std::atomic<bool> checkCalls { false };
+    std::atomic<bool> checkAudio { false };
+    std::atomic<bool> checkRuleOn[numCheckRules] {};
 
 private:
     // A file name never exceeds NAME_MAX (255) bytes; longer names are cut.
