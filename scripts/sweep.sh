@@ -17,7 +17,10 @@
 # /usr/lib/lxvst; links are followed, and a file reached twice runs once), TB_SWEEP_TIMEOUT (seconds
 # per run, default 60), TB_SWEEP_FILTER (only paths containing this text),
 # TB_SWEEP_TATTLEBOX (another Tattlebox.so than BUILD_DIR's), TB_SWEEP_WORK
-# (folder for the run files, default BUILD_DIR/sweep; emptied first).
+# (folder for the run files, default BUILD_DIR/sweep; emptied first),
+# TB_SWEEP_CHECKS=1 (the runs through Tattlebox with "Check Calls" and
+# "Check Audio" on: a column "checks" with the number of rules broken, and
+# WORK/checks.txt with each plug-in's "Check summary" lines).
 
 set -u
 BUILD=$(cd "${1:-build}" && pwd) || exit 2
@@ -40,6 +43,20 @@ fi
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
+CHECKS=${TB_SWEEP_CHECKS:-0}
+
+# With the checks, a copy of the library whose state file switches them on,
+# written anew before each run (Close writes it back).
+if [ "$CHECKS" = 1 ] && [ -f "$TATTLEBOX" ]; then
+    mkdir -p "$WORK/checked"
+    cp "$TATTLEBOX" "$WORK/checked/Tattlebox.so"
+    TATTLEBOX=$WORK/checked/Tattlebox.so
+fi
+checks_state() {
+    [ "$CHECKS" = 1 ] || return 0
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<Tattlebox><Logger><Parameters checkCalls="1" checkAudio="1"/></Logger></Tattlebox>\n' \
+        >"$WORK/checked/Tattlebox.xml"
+}
 
 # run NAME PLUGIN [VAR=VALUE...]: one tbhost run; leaves NAME.out/.err/.raw in
 # $WORK and prints the run's exit status (124 when it timed out).
@@ -63,7 +80,7 @@ outcome() {
 is_crash() { [ "$1" -gt 128 ] && [ "$1" -ne 137 ]; }
 
 total=0 loaded=0 transparent=0 crashes=0 timeouts=0 differing=0 tattle_loaded=0
-printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %s\n' plugin direct det tattle audio summary lines crash
+printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %-5s %s\n' plugin direct det tattle audio summary lines crash checks
 
 # Packages install plug-ins through folder links (iem-plugin-suite-vst's
 # iem.at): follow them, and keep the first path of each real file.
@@ -93,8 +110,9 @@ while IFS= read -r plugin; do
         if cmp -s "$WORK/$id.direct1.raw" "$WORK/$id.direct2.raw"; then det=yes; else det=no; fi
     fi
 
-    tattle=- audio=- summary=- lines=-
+    tattle=- audio=- summary=- lines=- checks=-
     if [ -f "$TATTLEBOX" ]; then
+        checks_state
         st=$(run "$id.tattle" "$TATTLEBOX" PATH="$BUILD/fakebin:$PATH" TB_ZENITY_ANSWER="$plugin" TB_ZENITY_ANSWERS=)
         tattle=$(outcome "$st")
         is_crash "$st" && { crash="${crash}B"; crashes=$((crashes + 1)); }
@@ -102,6 +120,10 @@ while IFS= read -r plugin; do
         [ "$st" -eq 0 ] && tattle_loaded=$((tattle_loaded + 1))
         # Tattlebox's lines: optional time of day, then "(<thread id in hex>) ".
         lines=$(grep -cE '^([0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} )?\([0-9A-F]+\) ' "$WORK/$id.tattle.err")
+        if [ "$CHECKS" = 1 ]; then
+            sed -nE "s/^.*:Check summary: (.*)$/$(printf '%s' "$label" | sed 's/[\/&]/\\&/g')\t\1/p" "$WORK/$id.tattle.err" >>"$WORK/checks.txt"
+            checks=$(grep -cE ':Check summary: .*: [0-9]+$' "$WORK/$id.tattle.err")
+        fi
 
         if [ "$s1" -eq 0 ] && [ "$st" -eq 0 ]; then
             if [ "$det" = yes ]; then
@@ -133,7 +155,7 @@ while IFS= read -r plugin; do
         fi
     fi
 
-    printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %s\n' "$label" "$(outcome "$s1")" "$det" "$tattle" "$audio" "$summary" "$lines" "${crash:--}"
+    printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %-5s %s\n' "$label" "$(outcome "$s1")" "$det" "$tattle" "$audio" "$summary" "$lines" "${crash:--}" "$checks"
 done <"$WORK/plugins"
 
 echo

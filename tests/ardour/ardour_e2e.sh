@@ -428,8 +428,30 @@ test_crash() {
     expect "a frame resolves to tpWriteThroughNull (${resolved:-none of $(echo $offsets)})" test -n "$resolved"
 }
 
+# The session test's session (a track, rolling, parameters set, closed and
+# reopened) with "Check Calls" and "Check Audio" on: each session ends with
+# its summary, and what Ardour and the plug-in break is printed as info.
+test_checks() {
+    need_display
+    copy_plugin Tattlebox.so
+    remember_target "$work/vst/Tattlebox.xml" "$eq"
+    sed -i 's|rememberTarget="1"|rememberTarget="1" checkCalls="1" checkAudio="1"|' "$work/vst/Tattlebox.xml"
+    scan "$work/vst/Tattlebox.so" "$work/scan.log"
+    local log=$work/session.log status
+    run_lua "$log" session.lua "$work/session" "3 Band EQ"
+    status=$?
+    expect "ardour7-lua exits with 0 (status $status)" equals $status 0
+    expect "the script ran to its end" grep -q '^E2E closed again' "$log"
+    expect "a check summary at each Close ($(count "$log" 3BandEQ-vst.so 'Check summary: '))" \
+        has "$log" 3BandEQ-vst.so 'Check summary: '
+    expect "the session stays transparent: no process call lost" \
+        has "$log" 3BandEQ-vst.so 'processReplacing\('
+    grep -E "$(line_re 3BandEQ-vst.so 'Check')" "$log" "$work/scan.log" | sed -E 's/^[^:]*:[^:]*:/info: /' | sort | uniq -c | sort -rn
+}
+
 case $test in
     session) test_session ;;
+    checks) test_checks ;;
     copies) test_copies ;;
     timing) test_timing ;;
     latency) test_latency ;;
