@@ -154,16 +154,27 @@ namespace textchecks
 
     void appendCall (LineWriter& line, bool dispatcher, std::int32_t opcode) noexcept
     {
-        const auto count = dispatcher ? numDispatcherOpCodes : numAudioMasterOpCodes;
-        line.append (dispatcher ? "eff" : "audioMaster");
+        // VST 2.4's opcodes past the catalogue (which stops at 2.3's), effSetProcessPrecision among them.
+        static constexpr struct { std::int32_t opcode; const char* name; } laterOpcodes[] = {
+            { 77, "SetProcessPrecision" }, { 78, "GetNumMidiInputChannels" }, { 79, "GetNumMidiOutputChannels" }
+        };
 
-        if ((std::uint32_t) opcode < (std::uint32_t) count)
+        if ((std::uint32_t) opcode < (std::uint32_t) (dispatcher ? numDispatcherOpCodes : numAudioMasterOpCodes))
         {
+            line.append (dispatcher ? "eff" : "audioMaster");
             line.append ((dispatcher ? dispatcherOpCodes : audioMasterOpCodes)[opcode].name);
             return;
         }
 
-        line.appendLiteral (" opcode ");
+        for (const auto& later : laterOpcodes)
+            if (dispatcher && later.opcode == opcode)
+            {
+                line.appendLiteral ("eff");
+                line.append (later.name);
+                return;
+            }
+
+        line.append (dispatcher ? "dispatcher opcode " : "audioMaster opcode ");
         line.appendDecimal (opcode);
     }
 

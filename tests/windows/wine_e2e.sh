@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay, logfile, decode, timing, survive, crash. Needs an X display
+# nodisplay, logfile, decode, timing, survive, crash, checks. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -587,6 +587,55 @@ test_crash() {
         "^Hang: thread [0-9A-F]+ has been in the target's processReplacing for 0\\.[5-9] s$" <(texts "$dir/debug.log")
     check "and one when it returns" grep -qE \
         "^Hang: thread [0-9A-F]+ in the target's processReplacing returned after 1\\.[3-9] s$" <(texts "$dir/debug.log")
+}
+
+# The contract checks: tp_rude's breaches of the plug-in's side through
+# Tattlebox.dll give the same lines as through Tattlebox.so, thread ids aside.
+test_checks() {
+    local dir linux a behaviours
+    behaviours=askVendor,paramName,effectName,propertiesLabel,endEdit,beginEdit,automateIndex,automateValue,latency,echo,ioFromAudio,nan
+    a=$(winpath "$PLUGINS/tp_rude.dll")
+    dir=$(fresh_dir checks)
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" checkCalls="1" checkAudio="1"/></Logger></Tattlebox>\r\n' \
+        "$a" >"$dir/Tattlebox.xml"
+    TP_RUDE=$behaviours DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 1 --pump-ms 0 \
+        --debug-log "$(winpath "$dir/debug.log")" "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    check "session with checks on Windows ($?)" grep -qx "session done" "$dir/stdout"
+
+    linux=$WORK/checks-linux
+    rm -rf "$linux"
+    mkdir -p "$linux"
+    cp "$LINUXBUILD/Tattlebox.so" "$linux/"
+    printf '<Tattlebox><Target>%s</Target><Logger><Parameters rememberTarget="1" checkCalls="1" checkAudio="1"/></Logger></Tattlebox>\n' \
+        "$LINUXBUILD/testplugins/tp_rude.so" >"$linux/Tattlebox.xml"
+    TP_RUDE=$behaviours DISPLAY= timeout 60 "$LINUXBUILD/tbsession" --blocks 1 "$linux/Tattlebox.so" \
+        >"$linux/stdout" 2>"$linux/debug.log"
+    check "the same session on Linux ($?)" grep -qx "session done" "$linux/stdout"
+
+    # The lines' texts without the thread that wrote them.
+    check_texts() { texts "$1" | grep '^Check' | sed -E 's/, thread [0-9A-F]+$//'; }
+    check_texts "$dir/debug.log" >"$dir/checks"
+    check_texts "$linux/debug.log" >"$linux/checks"
+    local wanted
+    for wanted in "Check: the target wrote 17 bytes into effGetParamName's text, the VST 2 limit is 8 including the end (hosts commonly give more room)" \
+                  "Check: the target wrote 40 bytes into effGetEffectName's text, the VST 2 limit is 32 including the end (hosts commonly give more room)" \
+                  "Check: the target wrote no end within 64 bytes into effGetParameterProperties's label, the VST 2 limit is 64 including the end (hosts commonly give more room)" \
+                  "Check: audioMasterEndEdit for parameter 0 without a BeginEdit" \
+                  "Check: audioMasterBeginEdit for parameter 1 still open at Close" \
+                  "Check: audioMasterAutomate for parameter 1 from inside setParameter for it" \
+                  "Check: audioMasterAutomate index 2, the target has 2 parameters" \
+                  "Check: initialDelay changed from 0 to 64 in effMainsChanged without audioMasterIOChanged" \
+                  "Check: audioMasterIOChanged from the audio thread" \
+                  "Check: processReplacing block 1: output channel 1 frame 7 is nan" \
+                  "Check summary: texts the target writes: 3"; do
+        check "on Windows: ${wanted#Check: }" has_line "$dir/checks" "$wanted"
+    done
+    if diff -u "$linux/checks" "$dir/checks" >"$WORK/checks.diff"; then
+        pass "the same check lines on Linux and Windows ($(wc -l <"$dir/checks") lines)"
+    else
+        fail "check lines differ between Linux and Windows:"
+        head -n 40 "$WORK/checks.diff"
+    fi
 }
 
 mkdir -p "$WORK"
