@@ -57,7 +57,6 @@ void CallChecks::beforeBlock (Entry& entry, const AEffect& target, AEffectFuncti
         return;
 
     const auto self = currentThreadId();
-    lastProcessThread.store (self, relaxed);
 
     if (! resumed.load (relaxed))
         CheckLine().function (function).add (everResumed.load (relaxed) ? " while suspended (effMainsChanged 0 since)"
@@ -141,7 +140,7 @@ void CallChecks::checkIndex (const AEffect* target, const char* call, std::int32
         return;
 
     CheckLine().add (call).add (" index ").number (index).add (", the target has ").number (target->numParams)
-        .add (" parameters").breach (CheckRule::parameterIndex);
+        .add (target->numParams == 1 ? " parameter" : " parameters").breach (CheckRule::parameterIndex);
 }
 
 void CallChecks::checkValue (const char* call, std::int32_t index, float value) noexcept
@@ -221,8 +220,10 @@ void CallChecks::beforeAudioMaster (Entry& entry, const AEffect* target, std::in
     }
     else if (opcode == audioMasterIOChanged && target != nullptr)
     {
-        if (lastProcessThread.load (relaxed) == currentThreadId())
-            checkRules.breach (CheckRule::ioChangedFromAudio, "audioMasterIOChanged from the audio thread");
+        // From inside a block of this very thread: the host's handler would run on its audio thread.
+        if (processThread.load (relaxed) == currentThreadId())
+            CheckLine().add ("audioMasterIOChanged from inside ").function ((AEffectFunction) processFunction.load (relaxed))
+                .breach (CheckRule::ioChangedFromAudio);
 
         noteRecord (*target); // what the host reads in its handler
     }

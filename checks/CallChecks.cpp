@@ -72,7 +72,7 @@ void CallChecks::startSession (const AEffect& target) noexcept
     for (auto* flag : { &opened, &resumed, &everResumed, &processing, &editorOpen })
         flag->store (false);
 
-    for (auto* id : { &editorThread, &firstProcessThread, &lastProcessThread, &dispatcherThread, &processThread,
+    for (auto* id : { &editorThread, &firstProcessThread, &dispatcherThread, &processThread,
                       &setupThread, &echoThread })
         id->store (0);
 
@@ -277,6 +277,10 @@ void CallChecks::afterDispatcher (const Entry& entry, const AEffect& target, std
 
     textchecks::checkAfter (entry, true, opcode, ptr);
 
-    if (opcode != effClose)
+    // The host reads the record after effOpen (the SDK's own host does): a
+    // plug-in may set its channels and latency there.
+    if (opcode == effOpen)
+        noteRecord (target);
+    else if (opcode != effClose)
         checkRecord (target, true, opcode);
 }

@@ -32,6 +32,7 @@ public:
     {
         std::uint8_t held = 0;
         std::uint8_t textBefore[256];
+        std::uint16_t textBytes = 0;
         bool textSaved = false;
     };
 
@@ -84,7 +85,7 @@ private:
     std::atomic<std::uint32_t> editorThread { 0 };
     std::atomic<std::int32_t> blockSize { 0 };
     std::atomic<std::int32_t> precision { -1 }; // -1 never said, 0 single, 1 double
-    std::atomic<std::uint32_t> firstProcessThread { 0 }, lastProcessThread { 0 };
+    std::atomic<std::uint32_t> firstProcessThread { 0 };
     std::atomic<std::uint64_t> blocks { 0 };
 
     // Who is inside the target now, and in what.

@@ -73,19 +73,30 @@ namespace
         return nullptr;
     }
 
-    std::size_t bytesToRead (const TextCall& call) noexcept
+    // A structure's fields lie within it. A whole text is read past its
+    // limit (up to the room hosts commonly give) only within the memory page
+    // its limit ends in: the caller owes the limit's bytes, and a smaller
+    // buffer at the end of a mapped page must not make the check fault.
+    std::size_t bytesToRead (const TextCall& call, const void* ptr) noexcept
     {
+        constexpr std::uintptr_t pageBytes = 4096;
         std::size_t end = 0;
 
         for (int i = 0; i < call.numFields; ++i)
-            end = std::max (end, call.fields[i].isField ? call.fields[i].offset + call.fields[i].limit : room);
+        {
+            const auto& field = call.fields[i];
+            const auto start = reinterpret_cast<std::uintptr_t> (ptr) + field.offset;
+            const auto pageEnd = ((start + field.limit - 1) | (pageBytes - 1)) + 1;
+            end = std::max (end, field.isField ? field.offset + field.limit : (std::size_t) (pageEnd - start));
+        }
 
         return std::min (end, room);
     }
 
-    void checkField (bool dispatcher, std::int32_t opcode, const TextField& field, const char* text) noexcept
+    void checkField (bool dispatcher, std::int32_t opcode, const TextField& field, const char* text,
+                     std::size_t bytesRead) noexcept
     {
-        const auto available = field.isField ? field.limit : room - field.offset;
+        const auto available = field.isField ? field.limit : bytesRead - field.offset;
         const auto length = strnlen (text + field.offset, available);
         const bool noEnd = length == available;
 
@@ -128,7 +139,8 @@ namespace textchecks
         if (call == nullptr)
             return;
 
-        std::memcpy (entry.textBefore, ptr, bytesToRead (*call));
+        entry.textBytes = (std::uint16_t) bytesToRead (*call, ptr);
+        std::memcpy (entry.textBefore, ptr, entry.textBytes);
         entry.textSaved = true;
     }
 
@@ -140,7 +152,7 @@ namespace textchecks
             return;
 
         // A callee that wrote nothing leaves whatever the caller's buffer held.
-        const auto bytes = bytesToRead (*call);
+        const std::size_t bytes = entry.textBytes;
 
         if (std::memcmp (entry.textBefore, ptr, bytes) == 0)
             return;
@@ -149,7 +161,7 @@ namespace textchecks
         std::memcpy (text, ptr, bytes);
 
         for (int i = 0; i < call->numFields; ++i)
-            checkField (dispatcher, opcode, call->fields[i], text);
+            checkField (dispatcher, opcode, call->fields[i], text, bytes);
     }
 
     void appendCall (LineWriter& line, bool dispatcher, std::int32_t opcode) noexcept

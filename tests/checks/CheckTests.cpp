@@ -220,7 +220,7 @@ namespace
         { "latency", false, "tp_rude", "TP_RUDE=latency",
           { { CheckRule::recordWithoutIOChanged, "initialDelay changed from 0 to 64 in effMainsChanged without audioMasterIOChanged, thread {any}" } } },
         { "ioFromAudio", false, "tp_rude", "TP_RUDE=ioFromAudio",
-          { { CheckRule::ioChangedFromAudio, "audioMasterIOChanged from the audio thread, thread {any}" } } },
+          { { CheckRule::ioChangedFromAudio, "audioMasterIOChanged from inside processReplacing, thread {any}" } } },
         { "nan", false, "tp_rude", "TP_RUDE=nan",
           { { CheckRule::badSamples, "processReplacing block 1: output channel 1 frame 7 is nan, thread {any}" } } },
         // The host's own vendor question answered with nothing.
