@@ -1,6 +1,7 @@
 #include "TBContentComponent.h"
 
 #include "TBAboutContent.h"
+#include "TBChecksPage.h"
 #include "TBLogPage.h"
 #include "TBOptionsPage.h"
 #include "TBVstAEffectComponent.h"
@@ -8,6 +9,7 @@
 #include "TBImages.h"
 #include "TBPalette.h"
 #include "WebPages.h"
+#include "checks/CheckRules.h"
 #include "log/TBLogger.h"
 #include "platform/TimeOfDay.h"
 #include "tabs/OldTabbedComponentBasicTab.h"
@@ -17,16 +19,16 @@ namespace
     constexpr int columnX = 10;
     constexpr int buttonWidth = 180;
     constexpr int rowHeight = 25;
-    // The column is fitted into the window's 632 pixels below six tabs: the
-    // buttons stand 30 apart and the logo is shown at under two thirds of its
-    // size, so that the donation badge below it stays visible and clickable.
+    // The column is fitted into the window's 632 pixels below seven tabs: the
+    // buttons stand 28 apart and the logo is shown at under half its size, so
+    // that the donation badge below it stays visible and clickable.
     // The switches have a page of their own, where each says what it does.
-    constexpr int rowStep = 30;
-    constexpr int logoWidth = 112, logoHeight = 84;
+    constexpr int rowStep = 28;
+    constexpr int logoWidth = 76, logoHeight = 57;
     constexpr int columnCentreX = columnX + buttonWidth / 2;
 
 
-    const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "Options", "Log", "About" };
+    const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "Options", "Log", "Checks", "About" };
 
     // The cache decodes each picture once and hands back the same image for every state.
     juce::Image storedImage (const char* data, int size)
@@ -52,7 +54,8 @@ TBContentComponent::TBContentComponent (const AEffect& shownRecord)
     pages[2] = std::make_unique<TBVstOpCodeListComponent> (groupAudioMaster);
     pages[3] = std::make_unique<TBOptionsPage>();
     pages[4] = std::make_unique<TBLogPage>();
-    pages[5] = std::make_unique<TBAboutContent>();
+    pages[5] = std::make_unique<TBChecksPage>();
+    pages[6] = std::make_unique<TBAboutContent>();
 }
 
 TBContentComponent::~TBContentComponent()
@@ -91,6 +94,11 @@ TBOptionsPage* TBContentComponent::getOptionsPage() const noexcept
 TBLogPage* TBContentComponent::getLogPage() const noexcept
 {
     return dynamic_cast<TBLogPage*> (getPage (logTabIndex));
+}
+
+TBChecksPage* TBContentComponent::getChecksPage() const noexcept
+{
+    return dynamic_cast<TBChecksPage*> (getPage (checksTabIndex));
 }
 
 // [message] Once, after the window has its final size.
@@ -177,6 +185,10 @@ void TBContentComponent::tick()
         if (auto* options = getOptionsPage())
             options->refresh();
 
+    if (getCurrentTabIndex() == checksTabIndex)
+        if (auto* checks = getChecksPage())
+            checks->refresh();
+
     if (timeButton != nullptr)
         timeButton->setButtonText ((juce::Time::getCurrentTime() - timeBase).getDescription());
 }
@@ -197,6 +209,17 @@ void TBContentComponent::repaintCurrentPage()
 {
     if (auto* page = getPage (getCurrentTabIndex()))
         page->repaint();
+}
+
+void TBContentComponent::resetCounters()
+{
+    TBLogger::resetAllCallCounts();
+    checkRules.resetCounts();
+    repaintCurrentPage();
+
+    // Its rows paint what they were last shown.
+    if (auto* checks = getChecksPage())
+        checks->refresh();
 }
 
 void TBContentComponent::toggleLogging()
@@ -227,7 +250,7 @@ void TBContentComponent::buttonClicked (juce::Button* button)
     if (button == enableAllButton.get())            { TBLogger::setAllOpCodesEnabled (true); repaintCurrentPage(); }
     else if (button == disableAllButton.get())      { TBLogger::setAllOpCodesEnabled (false); repaintCurrentPage(); }
     else if (button == inverseAllButton.get())      { TBLogger::toggleAllOpCodesEnabled(); repaintCurrentPage(); }
-    else if (button == resetCountersButton.get())   { TBLogger::resetAllCallCounts(); repaintCurrentPage(); }
+    else if (button == resetCountersButton.get())   resetCounters();
     else if (button == loggingButton.get())         toggleLogging();
     else if (button == timeButton.get())            resetTime();
     else if (button == helpButton.get())            openPage (WebPages::getUserGuide());

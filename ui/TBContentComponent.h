@@ -1,6 +1,7 @@
-// TBContentComponent: the control window's content. Six tabs down the left
+// TBContentComponent: the control window's content. Seven tabs down the left
 // (the AEffect record and functions, dispatcher opcodes, host-callback
-// opcodes, the options, the log, about) and, below them, the command column.
+// opcodes, the options, the log, the contract checks, about) and, below
+// them, the command column.
 #pragma once
 
 #include "vst/VstInterface.h"
@@ -11,6 +12,7 @@
 #include <array>
 #include <memory>
 
+class TBChecksPage;
 class TBLogPage;
 class TBOptionsPage;
 class TBVstOpCodeListComponent;
@@ -30,14 +32,16 @@ public:
     void currentTabChanged (int newIndex, bool alreadyCurrent, const juce::ModifierKeys& modifiers) override;
     void buttonClicked (juce::Button* button) override;
 
-    static constexpr int numPages = 6;
+    static constexpr int numPages = 7;
     static constexpr int optionsTabIndex = 3;
     static constexpr int logTabIndex = 4;
-    static constexpr int aboutTabIndex = 5;
+    static constexpr int checksTabIndex = 5;
+    static constexpr int aboutTabIndex = 6;
 
     juce::Component* getPage (int index) const noexcept;
     TBOptionsPage* getOptionsPage() const noexcept;
     TBLogPage* getLogPage() const noexcept;
+    TBChecksPage* getChecksPage() const noexcept;
 
     // The controls, in the order they are created.
     std::unique_ptr<juce::TextButton> enableAllButton, disableAllButton, inverseAllButton, resetCountersButton,
@@ -50,6 +54,7 @@ private:
                                                         float normalOpacity, float overOpacity, float downOpacity,
                                                         juce::Rectangle<int> bounds, const juce::String& tooltip);
     void repaintCurrentPage();
+    void resetCounters();
     void toggleLogging();
     void resetTime();
     TBVstOpCodeListComponent* getOpCodePage (int index) const noexcept;

@@ -28,7 +28,7 @@ namespace
     // Window coordinates of the content's pieces: content at (3, 31), page at (204, 4) in it.
     constexpr int pageX = 3 + 204, pageY = 31 + 4;
     constexpr int rowHeight = 16, counterX = pageX + 222, counterWidth = 58;
-    constexpr int columnX = 3 + 10, firstButtonY = 31 + 292, buttonStep = 30;
+    constexpr int columnX = 3 + 10, firstButtonY = 31 + 336, buttonStep = 28;
 
     void pause (int milliseconds)
     {
@@ -256,7 +256,7 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     EXPECT_TRUE (waitUntil ([&] { return ! isIconic (window); }, 3000));
     EXPECT_TRUE (waitUntil ([&] { return counterPixels (window, dispatcherRow) != beforeMinimise; }, 2000));
 
-    // The Log page shows the session's lines; the Options page every switch.
+    // The Log page shows the session's lines; the Options and Checks pages every switch.
     const auto tabY = [] (int index) { return 31 + 47 * index + 23; };
     click (window, 3 + 100, tabY (4));
     pause (400);
@@ -264,6 +264,10 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     click (window, 3 + 100, tabY (3));
     pause (400);
     std::system (("import -window " + window + " " + (buildDir / "screens" / "options-page.png").string()).c_str());
+    click (window, 3 + 100, tabY (5));
+    pause (400);
+    std::system (("import -window " + window + " " + (buildDir / "screens" / "checks-page.png").string()).c_str());
+    click (window, 3 + 100, tabY (3));
     EXPECT_TRUE (fs::exists (buildDir / "screens" / "log-page.png"));
 
     // Time Calls, on the Options page: the AEffect page then shows durations,

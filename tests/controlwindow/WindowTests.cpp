@@ -1,11 +1,14 @@
 // The control window and its content: controls, commands, ticks, and the
 // window's fixed size, title-bar button and timer.
+#include "ui/TBAboutContent.h"
+#include "ui/TBChecksPage.h"
 #include "ui/TBContentComponent.h"
 #include "ui/TBOptionsPage.h"
 #include "ui/TBVstAEffectComponent.h"
 #include "ui/TBVstOpCodeComponent.h"
 #include "ui/TBVstOpCodeListComponent.h"
 #include "ui/TBWindow.h"
+#include "checks/CheckRules.h"
 #include "log/StateFile.h"
 #include "log/TBLogger.h"
 
@@ -113,19 +116,30 @@ TEST_F (ContentTest, ControlsStandInTheColumnBelowTheTabs)
                        lastDirectory);
     auto content = makeContent();
 
-    ASSERT_EQ (content->getNumTabs(), 6);
-    const int y0 = content->getTabComponent (5)->getBottom() + 10;
+    // The pages in order; those before Checks keep the indices they always had.
+    const char* const tabNames[] = { "AEffect", "Dispatcher OpCodes", "AudioMaster OpCodes", "Options", "Log", "Checks",
+                                     "About" };
+    ASSERT_EQ (content->getNumTabs(), 7);
+
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ (content->getTabComponent (i)->getName(), tabNames[i]);
+
+    EXPECT_NE (content->getChecksPage(), nullptr);
+    EXPECT_NE (dynamic_cast<TBAboutContent*> (content->getPage (TBContentComponent::aboutTabIndex)), nullptr);
+
+    const int y0 = content->getTabComponent (6)->getBottom() + 10;
+    EXPECT_EQ (y0, 336);
     struct Expected { juce::Button* button; const char* name; const char* text; const char* tooltip; int y; };
     const Expected expected[] = {
         { content->enableAllButton.get(), "Enable All", "Enable All", "Enable logging of all functions and OpCodes", y0 },
-        { content->disableAllButton.get(), "Disable All", "Disable All", "Disable logging of all functions and OpCodes", y0 + 30 },
+        { content->disableAllButton.get(), "Disable All", "Disable All", "Disable logging of all functions and OpCodes", y0 + 28 },
         { content->inverseAllButton.get(), "Inverse All", "Inverse All",
-          "Inverse logging enable/disable state of all functions and OpCodes", y0 + 60 },
+          "Inverse logging enable/disable state of all functions and OpCodes", y0 + 56 },
         { content->resetCountersButton.get(), "Reset Counters", "Reset Counters",
-          "Reset the counters of all functions and OpCodes", y0 + 90 },
-        { content->loggingButton.get(), "Stop Logging", "Stop Logging", "Stop logging", y0 + 120 },
-        { content->timeButton.get(), "TimeButton", "", "Click to reset time display and log a time reset event", y0 + 150 },
-        { content->helpButton.get(), "Help...", "Help...", "View Tattlebox user guide on the Web", y0 + 180 },
+          "Reset the counters of all functions and OpCodes", y0 + 84 },
+        { content->loggingButton.get(), "Stop Logging", "Stop Logging", "Stop logging", y0 + 112 },
+        { content->timeButton.get(), "TimeButton", "", "Click to reset time display and log a time reset event", y0 + 140 },
+        { content->helpButton.get(), "Help...", "Help...", "View Tattlebox user guide on the Web", y0 + 168 },
     };
 
     for (const auto& e : expected)
@@ -146,6 +160,9 @@ TEST_F (ContentTest, ControlsStandInTheColumnBelowTheTabs)
     EXPECT_EQ (content->logoButton->getName(), "QXLogoButton");
     EXPECT_EQ (content->donateButton->getName(), "QXDonateButton");
     EXPECT_LE (content->donateButton->getBottom(), 632);
+    EXPECT_LT (content->logoButton->getHeight() * 2, 136) << "under half the picture's size";
+    EXPECT_NEAR ((double) content->logoButton->getWidth() / content->logoButton->getHeight(), 181.0 / 136.0, 0.01)
+        << "the picture's proportions";
     EXPECT_EQ (content->logoButton->getBounds().getCentreX(), content->donateButton->getBounds().getCentreX());
     EXPECT_EQ (content->donateButton->getY(), content->logoButton->getBottom() + 4);
 }
@@ -315,6 +332,28 @@ TEST_F (ContentTest, ResetCountersRepaintsThePageInFront)
     click (*content->resetCountersButton);
     auto image = content->createComponentSnapshot (content->getLocalBounds());
     EXPECT_EQ (page->getRow (1)->getShownCount(), 0);
+}
+
+TEST_F (ContentTest, ChecksPageFollowsBreachesInFrontAndResetCountersClearsThem)
+{
+    auto content = makeContent();
+    checkRules.resetCounts();
+    content->setCurrentTab (TBContentComponent::checksTabIndex);
+    auto& checks = *content->getChecksPage();
+    ASSERT_EQ (checks.getParentComponent(), content.get());
+    EXPECT_EQ (checks.getBounds(), juce::Rectangle<int> (204, 4, 560, 624));
+
+    tbLogger.checkCalls = true;
+    checkRules.breach (CheckRule::openTwice, "effOpen twice");
+    auto& row = checks.getRow ((int) CheckRule::openTwice);
+    content->tick();
+    EXPECT_EQ (row.getShownCount(), 1u);
+    EXPECT_TRUE (row.getShownLine().startsWith ("Check: effOpen twice, thread "));
+
+    click (*content->resetCountersButton);
+    EXPECT_EQ (checkRules.getCount (CheckRule::openTwice), 0u);
+    EXPECT_EQ (row.getShownCount(), 0u);
+    EXPECT_TRUE (row.getShownLine().isEmpty());
 }
 
 namespace

@@ -1,10 +1,12 @@
 // render_pages <output folder>: paints each page of the control window, at the
 // window's page size and with counters as a short session would leave them,
 // into PNG files. Needs an X display (scripts/with-display.sh).
+#include "checks/CheckRules.h"
 #include "crash/HangWatch.h"
 #include "log/BackgroundWriter.h"
 #include "log/TBLogger.h"
 #include "ui/TBAboutContent.h"
+#include "ui/TBChecksPage.h"
 #include "ui/TBLogPage.h"
 #include "ui/TBLookAndFeel.h"
 #include "ui/TBOptionsPage.h"
@@ -16,6 +18,7 @@
 #include <cstring>
 #include <iostream>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -166,6 +169,48 @@ namespace
         return renderPage (page, file);
     }
 
+    // The Checks page after a session whose host resumed late, sent a block too
+    // long and left the editor open, with a denormal from the target; the
+    // note on process threads switched off.
+    bool renderChecksPage (const juce::File& file)
+    {
+        tbLogger.setLineSink ([] (const char*, std::size_t) {});
+        tbLogger.checkCalls = true;
+        tbLogger.checkAudio = true;
+
+        for (auto& rule : tbLogger.checkRuleOn)
+            rule = true;
+
+        tbLogger.checkRuleOn[(int) CheckRule::processThreads] = false;
+
+        const std::pair<CheckRule, const char*> breaches[] = {
+            { CheckRule::callBeforeOpen, "effSetSampleRate before effOpen" },
+            { CheckRule::callBeforeOpen, "effSetBlockSize before effOpen" },
+            { CheckRule::processWhileSuspended, "processReplacing while suspended (no effMainsChanged 1 since effOpen)" },
+            { CheckRule::blockSize, "processReplacing with sampleFrames 1024, more than the block size 512" },
+            { CheckRule::editorState, "the editor still open at Close" },
+            { CheckRule::badSamples, "processReplacing block 811: output channel 1 frame 37 is denormal" },
+        };
+
+        for (const auto& [rule, text] : breaches)
+            checkRules.breach (rule, text);
+
+        for (int block = 0; block < 5; ++block)
+            checkRules.breach (CheckRule::processWhileSuspended, "processReplacing while suspended");
+
+        for (int block = 0; block < 2811; ++block)
+            checkRules.breach (CheckRule::blockSize, "processReplacing with sampleFrames 1024, more than the block size 512");
+
+        TBChecksPage page;
+        page.setSize (pageWidth, pageHeight);
+        page.refresh();
+        const auto ok = renderPage (page, file);
+
+        // And scrolled to the last rows: the audio's.
+        page.getViewport().setViewPosition (0, page.getViewport().getViewedComponent()->getHeight());
+        return renderPage (page, file.getSiblingFile (file.getFileNameWithoutExtension() + "-end.png")) && ok;
+    }
+
     // The title bar as the look-and-feel makes it: the minimise button in the close button's place.
     bool renderTitleBar (const juce::File& file)
     {
@@ -218,5 +263,6 @@ int main (int argc, char* argv[])
     ok = renderOptionsPage (folder.getChildFile ("options.png")) && ok;
     ok = renderHangingPage (folder.getChildFile ("aeffect-hang.png")) && ok;
     ok = renderLogPage (folder.getChildFile ("log.png")) && ok;
+    ok = renderChecksPage (folder.getChildFile ("checks.png")) && ok;
     return ok ? 0 : 1;
 }
