@@ -58,7 +58,7 @@ void CallChecks::beforeBlock (Entry& entry, const AEffect& target, AEffectFuncti
 
     const auto self = currentThreadId();
 
-    if (! resumed.load (relaxed))
+    if (! resumed.load (relaxed) && resumeKnown.load (relaxed))
         CheckLine().function (function).add (everResumed.load (relaxed) ? " while suspended (effMainsChanged 0 since)"
                                                                          : " while suspended (no effMainsChanged 1 since effOpen)")
             .breach (CheckRule::processWhileSuspended);
@@ -194,7 +194,7 @@ void CallChecks::checkEdit (std::int32_t opcode, std::int32_t index) noexcept
     const bool begin = opcode == audioMasterBeginEdit;
     const bool wasOpen = ((begin ? word.fetch_or (bit) : word.fetch_and (~bit)) & bit) != 0;
 
-    if (begin == wasOpen)
+    if (begin == wasOpen && (begin || editsKnown.load (relaxed)))
         CheckLine().call (false, opcode).add (" for parameter ").number (index)
             .add (begin ? " again before its EndEdit" : " without a BeginEdit").breach (CheckRule::editBalance);
 }

@@ -79,12 +79,30 @@ void CallChecks::startSession (const AEffect& target) noexcept
     for (auto& word : editsOpen)
         word.store (0);
 
+    for (auto* known : { &resumeKnown, &processKnown, &editorKnown, &editsKnown })
+        known->store (true);
+
     blockSize = 0;
     precision = -1;
     blocks = 0;
     noteRecord (target);
     checkRules.resetCounts();
     sessionOpen = true;
+}
+
+void CallChecks::joinSession() noexcept
+{
+    if (! sessionOpen.load())
+        return;
+
+    opened = true;
+    editorOpen = false;
+
+    for (auto* id : { &dispatcherThread, &processThread, &setupThread, &echoThread, &firstProcessThread })
+        id->store (0);
+
+    for (auto* known : { &resumeKnown, &processKnown, &editorKnown, &editsKnown })
+        known->store (false);
 }
 
 void CallChecks::endSession() noexcept
@@ -94,10 +112,10 @@ void CallChecks::endSession() noexcept
 
     if (callsOn())
     {
-        if (editorOpen.load())
+        if (editorOpen.load() && editorKnown.load())
             checkRules.breach (CheckRule::editorState, "the editor still open at Close");
 
-        for (int word = 0; word < maxEditedParameters / 64; ++word)
+        for (int word = 0; editsKnown.load() && word < maxEditedParameters / 64; ++word)
             for (auto bits = editsOpen[word].load(); bits != 0; bits &= bits - 1)
                 CheckLine().call (false, audioMasterBeginEdit).add (" for parameter ")
                     .number (word * 64 + __builtin_ctzll (bits)).add (" still open at Close").breach (CheckRule::editBalance);
@@ -156,11 +174,12 @@ void CallChecks::checkState (const AEffect&, std::int32_t opcode, VstIntPtr valu
         checkRules.breach (CheckRule::openTwice, "effOpen twice");
 
     const bool isResumed = resumed.load (relaxed);
+    const bool resumeSeen = resumeKnown.load (relaxed);
 
-    if (isSetup (opcode) && isResumed)
+    if (isSetup (opcode) && isResumed && resumeSeen)
         CheckLine().call (true, opcode).add (" while resumed").breach (CheckRule::setupWhileResumed);
 
-    if (opcode == effProcessEvents && ! isResumed)
+    if (opcode == effProcessEvents && ! isResumed && resumeSeen)
         CheckLine().call (true, opcode).add (everResumed.load (relaxed) ? " while suspended (effMainsChanged 0 since)"
                                                                         : " while suspended (no effMainsChanged 1 since effOpen)")
             .breach (CheckRule::processWhileSuspended);
@@ -169,15 +188,18 @@ void CallChecks::checkState (const AEffect&, std::int32_t opcode, VstIntPtr valu
     {
         const bool start = opcode == effStartProcess;
 
-        if (processing.exchange (start, relaxed) == start)
+        const bool known = processKnown.exchange (true, relaxed);
+
+        if (processing.exchange (start, relaxed) == start && known)
             checkRules.breach (CheckRule::processBalance, start ? "effStartProcess twice without effStopProcess"
                                                                 : "effStopProcess without effStartProcess");
-        if (! isResumed)
+        if (! isResumed && resumeSeen)
             CheckLine().call (true, opcode).add (" while suspended").breach (CheckRule::processBalance);
     }
 
     if (opcode == effMainsChanged)
     {
+        resumeKnown = true;
         resumed = value != 0;
         everResumed = everResumed.load (relaxed) || value != 0;
     }
@@ -201,17 +223,18 @@ void CallChecks::checkEditor (std::int32_t opcode) noexcept
 
     if (opcode == effEditOpen)
     {
-        if (editorOpen.exchange (true))
+        if (editorOpen.exchange (true) && editorKnown.load (relaxed))
             checkRules.breach (CheckRule::editorState, "effEditOpen while the editor is open");
 
         editorThread = self;
+        editorKnown = true;
         return;
     }
 
     if (const auto opener = editorThread.load (relaxed); editorOpen.load (relaxed) && opener != self)
         CheckLine().call (true, opcode).add (", the editor was opened on ").thread (opener).breach (CheckRule::editorThread);
 
-    if (opcode == effEditClose && ! editorOpen.exchange (false))
+    if (opcode == effEditClose && ! editorOpen.exchange (false) && editorKnown.exchange (true))
         checkRules.breach (CheckRule::editorState, "effEditClose without effEditOpen");
 }
 

@@ -38,6 +38,11 @@ public:
 
     // [start-up] A new session with the target's record as it came from its entry.
     void startSession (const AEffect& target) noexcept;
+    // [message] The checks switched on in the middle of a session, whose
+    // state they did not follow while off: opened is taken for granted, and
+    // the rules on resume, StartProcess, the editor and the edits wait until
+    // their state is seen again.
+    void joinSession() noexcept;
     // [shut-down] What Close leaves open (the editor, the edits), then every rule's count.
     void endSession() noexcept;
 
@@ -80,6 +85,8 @@ private:
 
     // The session.
     std::atomic<bool> sessionOpen { false };
+    // Where the checks joined late: whether each state has been seen since.
+    std::atomic<bool> resumeKnown { true }, processKnown { true }, editorKnown { true }, editsKnown { true };
     std::atomic<bool> opened { false }, resumed { false }, everResumed { false }, processing { false };
     std::atomic<bool> editorOpen { false };
     std::atomic<std::uint32_t> editorThread { 0 };

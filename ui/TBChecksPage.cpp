@@ -1,4 +1,5 @@
 #include "TBChecksPage.h"
+#include "checks/CallChecks.h"
 #include "TBPalette.h"
 
 #include "checks/CheckRules.h"
@@ -124,7 +125,15 @@ std::unique_ptr<juce::ToggleButton> TBChecksPage::addSwitch (const juce::String&
     toggle->setTooltip (what.substring (0, 1).toUpperCase() + what.substring (1));
     styleToggle (*toggle);
     toggle->setToggleState (option.load(), juce::dontSendNotification);
-    toggle->onClick = [&option, t = toggle.get()] { option = t->getToggleState(); };
+    toggle->onClick = [&option, t = toggle.get()]
+    {
+        // Switched on inside a session: the checks have not followed its state so far.
+        const bool wereOff = ! callChecks.anyOn();
+        option = t->getToggleState();
+
+        if (wereOff && callChecks.anyOn())
+            callChecks.joinSession();
+    };
     addAndMakeVisible (*toggle);
 
     addLabel (what, { noteX, y, noteWidth, toggleHeight }, TBPalette::darkGrey);

@@ -3,6 +3,7 @@
 // the switches both ways.
 #include "UiTestSupport.h"
 
+#include "checks/CallChecks.h"
 #include "checks/CheckRules.h"
 #include "log/TBLogger.h"
 #include "ui/TBChecksPage.h"
@@ -181,4 +182,44 @@ TEST_F (ChecksPage, SwitchesSetTheirOptionsAndFollowThemAtRefresh)
     tbLogger.checkCalls = true;
     page->refresh();
     EXPECT_EQ (titleColour (CheckRule::openTwice), titleColour (CheckRule::badSamples));
+}
+
+// Switched on in the middle of a session, the checks have not seen effOpen
+// or the resume: they take the session as opened and wait for the resume's
+// state, instead of reporting breaches that never happened.
+TEST_F (ChecksPage, SwitchedOnMidSessionTheChecksWaitForTheSessionsState)
+{
+    AEffect record {};
+    record.numInputs = record.numOutputs = 0;
+    record.numParams = 2;
+    tbLogger.checkCalls = false;
+    callChecks.startSession (record);
+    page->refresh();
+    click (*page->checkCallsToggle);
+    ASSERT_TRUE (tbLogger.checkCalls.load());
+
+    const auto call = [&] (std::int32_t opcode, VstIntPtr value = 0)
+    {
+        CallChecks::Entry entry;
+        callChecks.beforeDispatcher (entry, record, opcode, 0, value, nullptr);
+        callChecks.afterDispatcher (entry, record, opcode, nullptr);
+    };
+    const auto block = [&]
+    {
+        CallChecks::Entry entry;
+        callChecks.beforeBlock (entry, record, functionProcessReplacing, nullptr, nullptr, 64);
+        callChecks.afterBlock (entry, record, functionProcessReplacing, nullptr, 64);
+    };
+
+    call (19); // effEditIdle, then a block: a resumed session as far as anyone knows
+    block();
+    call (15); // effEditClose, of an editor opened while the checks were off
+    EXPECT_EQ (checkRules.getCount (CheckRule::callBeforeOpen), 0u);
+    EXPECT_EQ (checkRules.getCount (CheckRule::processWhileSuspended), 0u);
+    EXPECT_EQ (checkRules.getCount (CheckRule::editorState), 0u);
+
+    call (12, 0); // effMainsChanged 0: from here on the state is known
+    block();
+    EXPECT_EQ (checkRules.getCount (CheckRule::processWhileSuspended), 1u);
+    callChecks.endSession();
 }
