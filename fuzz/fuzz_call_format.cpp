@@ -91,14 +91,22 @@ private:
 
     void step()
     {
-        switch (input.ConsumeIntegralInRange (0, 13))
+        const auto choice = input.ConsumeIntegralInRange (0, 13);
+
+        switch (choice)
         {
-            case 0:
+            case 0: // a call from either side, alike but for the catalogue
+            case 2:
             {
                 const auto op = opcode();
                 const auto index = input.ConsumeIntegral<std::int32_t>();
                 const auto value = input.ConsumeIntegral<VstIntPtr>();
-                tbLogger.logDispatcherCall (op, index, value, pointer (false), anyFloat());
+
+                if (choice == 0)
+                    tbLogger.logDispatcherCall (op, index, value, pointer (false), anyFloat());
+                else
+                    tbLogger.logAudioMasterCall (op, index, value, pointer (false), anyFloat());
+
                 break;
             }
             case 1:
@@ -107,14 +115,6 @@ private:
                 // A clock reading of any value: durations wrap, they never trap.
                 tbLogger.logDispatcherReturn (op, pointer (isDispatcherRectangleOut (op)), input.ConsumeIntegral<VstIntPtr>(),
                                               0, 0, input.ConsumeIntegral<std::uint64_t>());
-                break;
-            }
-            case 2:
-            {
-                const auto op = opcode();
-                const auto index = input.ConsumeIntegral<std::int32_t>();
-                const auto value = input.ConsumeIntegral<VstIntPtr>();
-                tbLogger.logAudioMasterCall (op, index, value, pointer (false), anyFloat());
                 break;
             }
             case 3:

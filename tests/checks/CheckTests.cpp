@@ -26,9 +26,26 @@ namespace
         const char* name;        // tb_checkhost's scenario; for tbsession a name only
         bool bareHost;           // tb_checkhost, else tbsession --blocks 1
         const char* plugin;
-        const char* environment;
+        std::string environment;
         std::vector<Breach> breaches;
     };
+
+    // A tb_checkhost scenario on a plug-in; on tp_hang with one call made to last.
+    Case host (const char* scenario, const char* plugin, std::vector<Breach> breaches)
+    {
+        return { scenario, true, plugin, "", std::move (breaches) };
+    }
+
+    Case hung (const char* scenario, const char* hang, std::vector<Breach> breaches)
+    {
+        return { scenario, true, "tp_hang", std::string ("TP_HANG=") + hang, std::move (breaches) };
+    }
+
+    // tp_rude with one behaviour, in tbsession's session of one block.
+    Case rude (const char* behaviour, std::vector<Breach> breaches)
+    {
+        return { behaviour, false, "tp_rude", std::string ("TP_RUDE=") + behaviour, std::move (breaches) };
+    }
 
     const char* const both = "checkCalls=\"1\" checkAudio=\"1\"";
 
@@ -138,56 +155,36 @@ namespace
 
     // The host's side: one scenario each, on the well-behaved plug-in unless it needs another.
     const std::vector<Case> hostCases = {
-        { "polite", true, "tp_basic", "", {} },
-        { "beforeOpen", true, "tp_basic", "",
-          { { CheckRule::callBeforeOpen, "effSetSampleRate before effOpen, thread {gui}" },
-            { CheckRule::callBeforeOpen, "getParameter before effOpen, thread {gui}" } } },
-        { "openTwice", true, "tp_basic", "", { { CheckRule::openTwice, "effOpen twice, thread {gui}" } } },
-        { "suspended", true, "tp_basic", "",
-          { { CheckRule::processWhileSuspended, "processReplacing while suspended (no effMainsChanged 1 since effOpen), thread {audio}" },
-            { CheckRule::processWhileSuspended, "effProcessEvents while suspended (no effMainsChanged 1 since effOpen), thread {audio}" } } },
-        { "afterSuspend", true, "tp_basic", "",
-          { { CheckRule::processWhileSuspended, "processReplacing while suspended (effMainsChanged 0 since), thread {audio}" } } },
-        { "setupWhileResumed", true, "tp_basic", "",
-          { { CheckRule::setupWhileResumed, "effSetSampleRate while resumed, thread {gui}" },
+        host ("polite", "tp_basic", {}),
+        host ("beforeOpen", "tp_basic", { { CheckRule::callBeforeOpen, "effSetSampleRate before effOpen, thread {gui}" },
+            { CheckRule::callBeforeOpen, "getParameter before effOpen, thread {gui}" } }),
+        host ("openTwice", "tp_basic", { { CheckRule::openTwice, "effOpen twice, thread {gui}" } }),
+        host ("suspended", "tp_basic", { { CheckRule::processWhileSuspended, "processReplacing while suspended (no effMainsChanged 1 since effOpen), thread {audio}" },
+            { CheckRule::processWhileSuspended, "effProcessEvents while suspended (no effMainsChanged 1 since effOpen), thread {audio}" } }),
+        host ("afterSuspend", "tp_basic", { { CheckRule::processWhileSuspended, "processReplacing while suspended (effMainsChanged 0 since), thread {audio}" } }),
+        host ("setupWhileResumed", "tp_basic", { { CheckRule::setupWhileResumed, "effSetSampleRate while resumed, thread {gui}" },
             { CheckRule::setupWhileResumed, "effSetBlockSize while resumed, thread {gui}" },
-            { CheckRule::setupWhileResumed, "effSetProcessPrecision while resumed, thread {gui}" } } },
-        { "stopWithoutStart", true, "tp_basic", "",
-          { { CheckRule::processBalance, "effStopProcess without effStartProcess, thread {gui}" } } },
-        { "editorCloseWithoutOpen", true, "tp_basic", "",
-          { { CheckRule::editorState, "effEditClose without effEditOpen, thread {gui}" } } },
-        { "editorOpenAtClose", true, "tp_basic", "",
-          { { CheckRule::editorState, "the editor still open at Close, thread {gui}" } } },
-        { "editorFromOtherThread", true, "tp_basic", "",
-          { { CheckRule::editorThread, "effEditIdle, the editor was opened on thread {gui}, thread {second}" } } },
-        { "framesBeyondBlock", true, "tp_basic", "",
-          { { CheckRule::blockSize, "processReplacing with sampleFrames 128, more than the block size 64, thread {audio}" } } },
-        { "negativeFrames", true, "tp_basic", "",
-          { { CheckRule::blockSize, "processReplacing with sampleFrames -1, a negative count, thread {audio}" } } },
-        { "nullChannel", true, "tp_basic", "",
-          { { CheckRule::nullChannel, "processReplacing with a null pointer for output channel 1 of 2, thread {audio}" } } },
-        { "doubleWhileSingle", true, "tp_double", "",
-          { { CheckRule::doublePrecision, "processDoubleReplacing while effSetProcessPrecision said single, thread {audio}" } } },
-        { "twoDispatchers", true, "tp_hang", "TP_HANG=effEditIdle:0.3",
-          { { CheckRule::concurrentDispatcher, "effGetVendorVersion while effEditIdle runs on thread {second}, thread {gui}" } } },
-        { "twoBlocks", true, "tp_hang", "TP_HANG=processReplacing:0.3",
-          { { CheckRule::processThreads, "processReplacing on a second thread; the first was thread {audio}, thread {second}" },
-            { CheckRule::concurrentProcess, "processReplacing while processReplacing runs on thread {audio}, thread {second}" } } },
-        { "blockDuringSetChunk", true, "tp_hang", "TP_HANG=24:0.3",
-          { { CheckRule::processDuringSetup, "processReplacing while effSetChunk runs on thread {gui}, thread {audio}" } } },
-        { "setChunkDuringBlock", true, "tp_hang", "TP_HANG=processReplacing:0.3",
-          { { CheckRule::processDuringSetup, "effSetChunk while processReplacing runs on thread {audio}, thread {gui}" } } },
-        { "blockDuringResume", true, "tp_hang", "TP_HANG=12:0.3",
-          { { CheckRule::processDuringSetup, "processReplacing while effMainsChanged runs on thread {gui}, thread {audio}" } } },
-        { "twoAudioThreads", true, "tp_basic", "",
-          { { CheckRule::processThreads, "processReplacing on a second thread; the first was thread {audio}, thread {second}" } } },
-        { "parameterIndex", true, "tp_basic", "",
-          { { CheckRule::parameterIndex, "setParameter index 3, the target has 3 parameters, thread {gui}" },
-            { CheckRule::parameterIndex, "getParameter index -1, the target has 3 parameters, thread {gui}" } } },
-        { "parameterValue", true, "tp_basic", "",
-          { { CheckRule::parameterValue, "setParameter value 1.500000 for parameter 0, outside 0..1, thread {gui}" },
+            { CheckRule::setupWhileResumed, "effSetProcessPrecision while resumed, thread {gui}" } }),
+        host ("stopWithoutStart", "tp_basic", { { CheckRule::processBalance, "effStopProcess without effStartProcess, thread {gui}" } }),
+        host ("editorCloseWithoutOpen", "tp_basic", { { CheckRule::editorState, "effEditClose without effEditOpen, thread {gui}" } }),
+        host ("editorOpenAtClose", "tp_basic", { { CheckRule::editorState, "the editor still open at Close, thread {gui}" } }),
+        host ("editorFromOtherThread", "tp_basic", { { CheckRule::editorThread, "effEditIdle, the editor was opened on thread {gui}, thread {second}" } }),
+        host ("framesBeyondBlock", "tp_basic", { { CheckRule::blockSize, "processReplacing with sampleFrames 128, more than the block size 64, thread {audio}" } }),
+        host ("negativeFrames", "tp_basic", { { CheckRule::blockSize, "processReplacing with sampleFrames -1, a negative count, thread {audio}" } }),
+        host ("nullChannel", "tp_basic", { { CheckRule::nullChannel, "processReplacing with a null pointer for output channel 1 of 2, thread {audio}" } }),
+        host ("doubleWhileSingle", "tp_double", { { CheckRule::doublePrecision, "processDoubleReplacing while effSetProcessPrecision said single, thread {audio}" } }),
+        hung ("twoDispatchers", "effEditIdle:0.3", { { CheckRule::concurrentDispatcher, "effGetVendorVersion while effEditIdle runs on thread {second}, thread {gui}" } }),
+        hung ("twoBlocks", "processReplacing:0.3", { { CheckRule::processThreads, "processReplacing on a second thread; the first was thread {audio}, thread {second}" },
+            { CheckRule::concurrentProcess, "processReplacing while processReplacing runs on thread {audio}, thread {second}" } }),
+        hung ("blockDuringSetChunk", "24:0.3", { { CheckRule::processDuringSetup, "processReplacing while effSetChunk runs on thread {gui}, thread {audio}" } }),
+        hung ("setChunkDuringBlock", "processReplacing:0.3", { { CheckRule::processDuringSetup, "effSetChunk while processReplacing runs on thread {audio}, thread {gui}" } }),
+        hung ("blockDuringResume", "12:0.3", { { CheckRule::processDuringSetup, "processReplacing while effMainsChanged runs on thread {gui}, thread {audio}" } }),
+        host ("twoAudioThreads", "tp_basic", { { CheckRule::processThreads, "processReplacing on a second thread; the first was thread {audio}, thread {second}" } }),
+        host ("parameterIndex", "tp_basic", { { CheckRule::parameterIndex, "setParameter index 3, the target has 3 parameters, thread {gui}" },
+            { CheckRule::parameterIndex, "getParameter index -1, the target has 3 parameters, thread {gui}" } }),
+        host ("parameterValue", "tp_basic", { { CheckRule::parameterValue, "setParameter value 1.500000 for parameter 0, outside 0..1, thread {gui}" },
             { CheckRule::parameterValue, "setParameter value nan for parameter 0, not a number, thread {gui}" },
-            { CheckRule::parameterValue, "setParameter value -0.250000 for parameter 0, outside 0..1, thread {gui}" } } },
+            { CheckRule::parameterValue, "setParameter value -0.250000 for parameter 0, outside 0..1, thread {gui}" } }),
         { "longVendor", true, "tp_rude", "TP_RUDE=askVendor",
           { { CheckRule::hostText, "the host wrote 70 bytes into audioMasterGetVendorString's text, the VST 2 limit is 64"
                                    + textLimit + ", thread {gui}" } } },
@@ -197,34 +194,23 @@ namespace
 
     // The plug-in's side: tp_rude's behaviours one at a time, in tbsession's session of one block.
     const std::vector<Case> pluginCases = {
-        { "paramName", false, "tp_rude", "TP_RUDE=paramName",
-          { { CheckRule::targetText, "the target wrote 17 bytes into effGetParamName's text, the VST 2 limit is 8"
-                                     + textLimit + ", thread {any}" } } },
-        { "effectName", false, "tp_rude", "TP_RUDE=effectName",
-          { { CheckRule::targetText, "the target wrote 40 bytes into effGetEffectName's text, the VST 2 limit is 32"
-                                     + textLimit + ", thread {any}" } } },
-        { "propertiesLabel", false, "tp_rude", "TP_RUDE=propertiesLabel",
-          { { CheckRule::targetText, "the target wrote no end within 64 bytes into effGetParameterProperties's label, "
-                                     "the VST 2 limit is 64" + textLimit + ", thread {any}" } } },
-        { "endEdit", false, "tp_rude", "TP_RUDE=endEdit",
-          { { CheckRule::editBalance, "audioMasterEndEdit for parameter 0 without a BeginEdit, thread {any}" } } },
-        { "beginEdit", false, "tp_rude", "TP_RUDE=beginEdit",
-          { { CheckRule::editBalance, "audioMasterBeginEdit for parameter 1 still open at Close, thread {any}" } } },
-        { "echo", false, "tp_rude", "TP_RUDE=echo",
-          { { CheckRule::automationEcho, "audioMasterAutomate for parameter 0 from inside setParameter for it, thread {any}" },
-            { CheckRule::automationEcho, "audioMasterAutomate for parameter 1 from inside setParameter for it, thread {any}" } } },
-        { "automateIndex", false, "tp_rude", "TP_RUDE=automateIndex",
-          { { CheckRule::parameterIndex, "audioMasterAutomate index 2, the target has 2 parameters, thread {any}" } } },
-        { "automateValue", false, "tp_rude", "TP_RUDE=automateValue",
-          { { CheckRule::parameterValue, "audioMasterAutomate value 1.500000 for parameter 0, outside 0..1, thread {any}" } } },
-        { "latency", false, "tp_rude", "TP_RUDE=latency",
-          { { CheckRule::recordWithoutIOChanged, "initialDelay changed from 0 to 64 in effMainsChanged without audioMasterIOChanged, thread {any}" } } },
-        { "ioFromAudio", false, "tp_rude", "TP_RUDE=ioFromAudio",
-          { { CheckRule::ioChangedFromAudio, "audioMasterIOChanged from inside processReplacing, thread {any}" } } },
-        { "nan", false, "tp_rude", "TP_RUDE=nan",
-          { { CheckRule::badSamples, "processReplacing block 1: output channel 1 frame 7 is nan, thread {any}" } } },
+        rude ("paramName", { { CheckRule::targetText, "the target wrote 17 bytes into effGetParamName's text, the VST 2 limit is 8"
+                                     + textLimit + ", thread {any}" } }),
+        rude ("effectName", { { CheckRule::targetText, "the target wrote 40 bytes into effGetEffectName's text, the VST 2 limit is 32"
+                                     + textLimit + ", thread {any}" } }),
+        rude ("propertiesLabel", { { CheckRule::targetText, "the target wrote no end within 64 bytes into effGetParameterProperties's label, "
+                                     "the VST 2 limit is 64" + textLimit + ", thread {any}" } }),
+        rude ("endEdit", { { CheckRule::editBalance, "audioMasterEndEdit for parameter 0 without a BeginEdit, thread {any}" } }),
+        rude ("beginEdit", { { CheckRule::editBalance, "audioMasterBeginEdit for parameter 1 still open at Close, thread {any}" } }),
+        rude ("echo", { { CheckRule::automationEcho, "audioMasterAutomate for parameter 0 from inside setParameter for it, thread {any}" },
+            { CheckRule::automationEcho, "audioMasterAutomate for parameter 1 from inside setParameter for it, thread {any}" } }),
+        rude ("automateIndex", { { CheckRule::parameterIndex, "audioMasterAutomate index 2, the target has 2 parameters, thread {any}" } }),
+        rude ("automateValue", { { CheckRule::parameterValue, "audioMasterAutomate value 1.500000 for parameter 0, outside 0..1, thread {any}" } }),
+        rude ("latency", { { CheckRule::recordWithoutIOChanged, "initialDelay changed from 0 to 64 in effMainsChanged without audioMasterIOChanged, thread {any}" } }),
+        rude ("ioFromAudio", { { CheckRule::ioChangedFromAudio, "audioMasterIOChanged from inside processReplacing, thread {any}" } }),
+        rude ("nan", { { CheckRule::badSamples, "processReplacing block 1: output channel 1 frame 7 is nan, thread {any}" } }),
         // The host's own vendor question answered with nothing.
-        { "askVendor", false, "tp_rude", "TP_RUDE=askVendor", {} },
+        rude ("askVendor", {}),
     };
 }
 

@@ -14,23 +14,15 @@
 #include <utility>
 #include <vector>
 
-namespace juce
-{
-    // The framework's own Linux message pump (juce_linux_Messaging.cpp).
-    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-}
-
 namespace
 {
-    void discardLine (const char*, std::size_t) {}
-
     class ChecksPage : public ::testing::Test
     {
     protected:
         void SetUp() override
         {
             tbLogger.initialise ("Synth.so");
-            tbLogger.setLineSink (discardLine);
+            tbLogger.setLineSink ([] (const char*, std::size_t) {});
             tbLogger.checkCalls = true;
             checkRules.resetCounts();
             page = std::make_unique<TBChecksPage>();
@@ -44,12 +36,7 @@ namespace
             tbLogger.setLineSink (nullptr);
         }
 
-        // A click reaches its listener as a message.
-        static void click (juce::Button& button)
-        {
-            button.triggerClick();
-            while (juce::dispatchNextMessageOnSystemQueue (true)) {}
-        }
+        static void click (juce::Button& button) { clickAndDispatch (button); }
 
         TBCheckRuleRow& row (CheckRule rule) const { return page->getRow ((int) rule); }
 

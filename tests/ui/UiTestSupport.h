@@ -57,3 +57,16 @@ inline int darkestIn (const juce::Image& image, juce::Rectangle<int> box)
         }
     return darkest;
 }
+
+namespace juce
+{
+    // The framework's own Linux message pump (juce_linux_Messaging.cpp).
+    bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+}
+
+// A click reaches its listener as a message: every message waiting is dispatched.
+inline void clickAndDispatch (juce::Button& button)
+{
+    button.triggerClick();
+    while (juce::dispatchNextMessageOnSystemQueue (true)) {}
+}
