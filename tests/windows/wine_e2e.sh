@@ -556,13 +556,17 @@ test_crash() {
     local dir a direct status headline
     a=$(winpath "$PLUGINS/tp_crash.dll")
     dir=$(fresh_dir crash)
-    remembered_state "$a" >"$dir/Tattlebox.xml"
+    # The report is read from the log file: tbsession's own capture of the
+    # debug output (--debug-log) makes Wine's exit status after a crash vary
+    # (0 instead of 5 in about one run of ten, with or without Tattlebox).
+    remembered_state "$a" | sed 's|rememberTarget="1"|rememberTarget="1" logToFile="1"|' >"$dir/Tattlebox.xml"
     TP_CRASH=processReplacing DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 1 "$a" \
         >"$dir/direct.out" 2>"$dir/direct.err"
     direct=$?
     TP_CRASH=processReplacing DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 1 \
-        --debug-log "$(winpath "$dir/debug.log")" "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
     status=$?
+    cp "$dir/Tattlebox.log" "$dir/debug.log" 2>/dev/null
     check "the same exit status as without Tattlebox ($direct, $status)" test "$status" -eq "$direct" -a "$direct" -ne 0
     check "Wine's own handling reached" grep -q 'Unhandled page fault on write access to 0000000000000000' "$dir/stderr"
     headline=$(texts "$dir/debug.log" | grep -m 1 '^Crash: ')
@@ -625,7 +629,7 @@ test_checks() {
                   "Check: audioMasterAutomate for parameter 1 from inside setParameter for it" \
                   "Check: audioMasterAutomate index 2, the target has 2 parameters" \
                   "Check: initialDelay changed from 0 to 64 in effMainsChanged without audioMasterIOChanged" \
-                  "Check: audioMasterIOChanged from the audio thread" \
+                  "Check: audioMasterIOChanged from inside processReplacing" \
                   "Check: processReplacing block 1: output channel 1 frame 7 is nan" \
                   "Check summary: texts the target writes: 3"; do
         check "on Windows: ${wanted#Check: }" has_line "$dir/checks" "$wanted"
