@@ -232,6 +232,7 @@ namespace
 
         closeControlWindow();
         bridge.messageThread.stop();
+        hangWatch.stop();
         backgroundWriter.stop();
     }
 

@@ -65,6 +65,8 @@ void HangWatch::stop()
     if (thread.joinable())
         thread.join();
 
+    // A hang that ended since the last look still gets its line.
+    look();
     setCurrentHang (nullptr);
 }
 

@@ -28,7 +28,8 @@ public:
 
     // [start-up] Starts the thread unless it runs.
     void start();
-    // [shut-down] Ends it; a hang still in progress is left as it is.
+    // [shut-down] or [load/unload] Ends it after one last look, so that a
+    // hang that ended since still gets its line; one still in progress is left.
     void stop();
 
     // [message] The latest hang while it lasts, with its time so far:
