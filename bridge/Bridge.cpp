@@ -240,8 +240,15 @@ namespace
     {
         static bool registered = false;
 
-        if (! std::exchange (registered, true))
-            callAtProcessExit (stopWindowAtExit);
+        if (std::exchange (registered, true))
+            return;
+
+        // The framework keeps each thread's record in a static made at its
+        // first use, which could come after this handler's registration (a
+        // second session's timer thread) and so be destroyed before the
+        // handler stops that thread: made now, it outlives the handler.
+        juce::Thread::getCurrentThread();
+        callAtProcessExit (stopWindowAtExit);
     }
 
     // The window is made, brought to the front and started on the message thread,

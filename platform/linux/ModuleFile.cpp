@@ -75,7 +75,9 @@ void releaseModule (void* handle) noexcept
 
 void callAtProcessExit (void (*fn)()) noexcept
 {
-    // Exit handlers run in the reverse order of their registration, and the
-    // statics' destructors were registered when the library was loaded.
+    // Exit handlers run in the reverse order of their registration: before
+    // the destructors of the statics made earlier (those of the library's
+    // load, and function statics already used), after those of statics
+    // first used later. A caller makes the statics its handler needs first.
     std::atexit (fn);
 }

@@ -288,9 +288,19 @@ namespace
 
     // The host never sends Close, and exits while the window may be in the
     // middle of a tick or a paint; the process must still end normally.
-    void runNoClose (const char* tattlebox, int millisecondsBeforeExit)
+    // afterASession: a whole session (entry, effOpen, effClose) first, as a
+    // scanner's first instance, whose window's timer thread came and went.
+    void runNoClose (const char* tattlebox, int millisecondsBeforeExit, bool afterASession)
     {
         Plugin plugin (tattlebox);
+
+        if (afterASession)
+            if (auto* first = plugin.entry (hostCallback))
+            {
+                dispatch (first, 0); // effOpen
+                dispatch (first, 1); // effClose
+            }
+
         auto* wrapper = plugin.entry (hostCallback);
         check (wrapper != nullptr, "main");
 
@@ -510,7 +520,7 @@ int main (int argc, char** argv)
     if (argc < 3)
     {
         std::fprintf (stderr, "usage: tb_rawhost SCENARIO TATTLEBOX [ARGUMENTS]\n"
-                             "  pointers PROBE | sequence | failures COUNT | state | noclose [MS] | cycles COUNT TARGET\n"
+                             "  pointers PROBE | sequence | failures COUNT | state | noclose [MS [second]] | cycles COUNT TARGET\n"
                              "  | copies SECOND_TATTLEBOX PROBE | iochange | closerace COUNT\n");
         return 2;
     }
@@ -522,7 +532,8 @@ int main (int argc, char** argv)
     else if (scenario == "sequence")              runSequence (tattlebox);
     else if (scenario == "failures" && argc > 3)  runFailures (tattlebox, std::atoi (argv[3]));
     else if (scenario == "state")                 runProcessState (tattlebox);
-    else if (scenario == "noclose")               runNoClose (tattlebox, argc > 3 ? std::atoi (argv[3]) : 0);
+    else if (scenario == "noclose")               runNoClose (tattlebox, argc > 3 ? std::atoi (argv[3]) : 0,
+                                                              argc > 4 && std::string (argv[4]) == "second");
     else if (scenario == "unload")                runUnloadWithoutClose (tattlebox);
     else if (scenario == "copies" && argc > 4)    runCopies (tattlebox, argv[3], argv[4]);
     else if (scenario == "cycles" && argc > 4)    runCycles (tattlebox, argv[4], std::atoi (argv[3]));
