@@ -17,7 +17,7 @@ googletest libgtest-dev libgmock-dev libbenchmark-dev
 clang libclang-rt-14-dev
 xvfb xauth openbox xdotool wmctrl x11-utils imagemagick fonts-dejavu-core
 dpf-plugins-vst lsp-plugins-vst iem-plugin-suite-vst zynaddsubfx-vst dragonfly-reverb-vst
-ardour
+ardour qtractor jackd2
 valgrind binutils dpkg-dev lintian gdb
 "; fi
 missing=""
