@@ -95,18 +95,29 @@ wait_until() {  # wait_until DESCRIPTION COMMAND...
     done
 }
 
-# A display of our own: Xvfb picks a free number and tells it through a pipe.
+# A display of our own, numbered from 99 up as the other GUI tests do: Xvfb's
+# own choice (-displayfd) takes :0 where no server runs, and tests that unset
+# DISPLAY would then meet it (the framework falls back to :0). Two tests may
+# race for a number: Xvfb refuses a taken one and the next is tried.
 start_display() {  # start_display [WIDTHxHEIGHT]
-    local fifo=$work/display.fifo number
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$fifo" >"$work/xvfb.log" 2>&1 &
-    pids+=($!)
-    read -r -t "$limit" number < "$fifo"
-    if [ -z "$number" ]; then
+    local number=99 xvfb
+    while [ $number -lt 200 ]; do
+        if [ ! -e /tmp/.X$number-lock ] && [ ! -e /tmp/.X11-unix/X$number ]; then
+            Xvfb :$number -screen 0 "${1:-1280x1024}x24" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+            xvfb=$!
+            export DISPLAY=:$number
+            wait_until "Xvfb on :$number" sh -c "xdpyinfo >/dev/null 2>&1 || ! kill -0 $xvfb 2>/dev/null"
+            if kill -0 $xvfb 2>/dev/null; then
+                pids+=($xvfb)
+                break
+            fi
+        fi
+        number=$((number + 1))
+    done
+    if [ $number -ge 200 ]; then
         fail "Xvfb did not start"
         exit 1
     fi
-    export DISPLAY=:$number
     # JUCE's windows provoke X errors without a window manager.
     openbox >/dev/null 2>&1 &
     pids+=($!)
