@@ -12,6 +12,8 @@
 #include "../log/StateFile.h"
 #include "../log/TBLogger.h"
 #include "../log/TraceFile.h"
+#include "../record/RecordFile.h"
+#include "../record/SessionRecorder.h"
 #include "../platform/Display.h"
 #include "../platform/FileDialog.h"
 #include "../platform/ModuleFile.h"
@@ -58,6 +60,23 @@ namespace
         bridge.pluginFile = getModuleFile (reinterpret_cast<const void*> (&findPluginFile));
     }
 
+    // A recording's records go to the file only through the background writer's rounds.
+    void startRecording()
+    {
+        recordFile.setPlace (RecordFile::besideStateFile (getStateFile (bridge.pluginFile)));
+
+        if (! tbLogger.recordSession)
+            return;
+
+        if (! backgroundWriter.isRunning())
+        {
+            logText ("Record Session writes through the background writer: it runs for this session");
+            backgroundWriter.start();
+        }
+
+        recordFile.start (tbLogger.recordAudio);
+    }
+
     void startUp()
     {
         // A host that unloads the library without Close must not pull the code
@@ -84,6 +103,8 @@ namespace
 
         if (tbLogger.writeTrace)
             traceFile.start();
+
+        startRecording();
 
         // Before the target is loaded: its entry is a call like any other.
         startCrashReports();
@@ -154,14 +175,20 @@ namespace
         // at an instance it has already deleted.
         std::memset (&wrapperEffect, 0, sizeof (AEffect));
 
+        const auto recorded = sessionRecorder.callEntry (bridge.targetFile.getFullPathName().toRawUTF8());
+        AEffect* effect = nullptr;
+
         try
         {
-            return entry (audioMasterThunk);
+            effect = entry (audioMasterThunk);
         }
         catch (...)
         {
-            return nullptr;
+            effect = nullptr;
         }
+
+        sessionRecorder.returnEntry (recorded, effect);
+        return effect;
     }
 
     AEffect* loadTarget (AudioMasterCallback hostCallback)
@@ -318,6 +345,7 @@ void shutDown()
     // written by their own threads, into the file that stays open for them.
     backgroundWriter.stop();
     traceFile.finish();
+    recordFile.finish();
 
     if (frameworkDown && handlersRemoved)
         releaseModule (std::exchange (bridge.selfReference, nullptr));

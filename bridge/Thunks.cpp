@@ -6,6 +6,7 @@
 #include "../crash/CallsInProgress.h"
 #include "../log/LineWriter.h"
 #include "../log/TBLogger.h"
+#include "../record/SessionRecorder.h"
 
 #include <cstring>
 
@@ -107,6 +108,13 @@ namespace
     }
 
     // [audio] A block to the target's function in the given slot, then its end to the logger.
+    constexpr std::uint8_t recordedBlock (AEffectFunction function) noexcept
+    {
+        return function == functionProcess ? recording::recordedProcess
+             : function == functionProcessReplacing ? recording::recordedProcessReplacing
+                                                    : recording::recordedProcessDoubleReplacing;
+    }
+
     template <typename Process, typename Sample>
     void forwardBlock (Process AEffect::* slot, AEffectFunction function, TBLogger::CallStart started,
                        Sample** inputs, Sample** outputs, std::int32_t sampleFrames)
@@ -126,8 +134,16 @@ namespace
             callChecks.beforeBlock (checks, *target, function, channels (inputs), channels (outputs), sampleFrames);
 
         if (target != nullptr)
+        {
+            const auto recorded = sessionRecorder.callBlock (recordedBlock (function), channels (inputs), target->numInputs,
+                                                             sampleFrames, sizeof (Sample));
+
             if (auto process = target->*slot)
                 process (target, inputs, outputs, sampleFrames);
+
+            sessionRecorder.returnBlock (recorded, recordedBlock (function), channels (outputs), target->numOutputs,
+                                        sampleFrames, sizeof (Sample));
+        }
 
         if (checked)
             callChecks.afterBlock (checks, *target, function, channels (outputs), sampleFrames);
@@ -159,9 +175,13 @@ namespace
             logStuckCalls ("effClose forwarded with ", busy, " still inside the target after 2 s");
 
         VstIntPtr result = 0;
+        const auto recorded = sessionRecorder.callDispatcher (effCloseOpcode, index, value, ptr, opt);
 
         if (target->dispatcher != nullptr)
             result = target->dispatcher (target, effCloseOpcode, index, value, ptr, opt);
+
+        sessionRecorder.returnDispatcher (recorded, effCloseOpcode, index, value, ptr, result);
+        sessionRecorder.stop();
 
         callGate.leave (CallGate::intoTarget);
         tbLogger.logDispatcherReturn (effCloseOpcode, ptr, result, index, value, started);
@@ -204,7 +224,9 @@ VstIntPtr dispatcherThunk (AEffect*, std::int32_t opcode, std::int32_t index, Vs
 
     if (target != nullptr && target->dispatcher != nullptr)
     {
+        const auto recorded = sessionRecorder.callDispatcher (opcode, index, value, ptr, opt);
         result = target->dispatcher (target, opcode, index, value, ptr, opt);
+        sessionRecorder.returnDispatcher (recorded, opcode, index, value, ptr, result);
 
         if (checked)
             callChecks.afterDispatcher (checks, *target, opcode, ptr);
@@ -257,8 +279,12 @@ void setParameterThunk (AEffect*, std::int32_t index, float parameter)
         if (checked)
             callChecks.beforeParameter (checks, *target, functionSetParameter, index, parameter);
 
+        const auto recorded = sessionRecorder.callParameter (recording::recordedSetParameter, index, parameter);
+
         if (auto setParameter = target->setParameter)
             setParameter (target, index, parameter);
+
+        sessionRecorder.returnParameter (recorded, recording::recordedSetParameter, index);
 
         if (checked)
             callChecks.afterParameter (checks);
@@ -288,8 +314,12 @@ float getParameterThunk (AEffect*, std::int32_t index)
         if (CallChecks::Entry checks; callChecks.anyOn())
             callChecks.beforeParameter (checks, *target, functionGetParameter, index, 0.0f);
 
+        const auto recorded = sessionRecorder.callParameter (recording::recordedGetParameter, index, 0.0f);
+
         if (auto getParameter = target->getParameter)
             value = getParameter (target, index);
+
+        sessionRecorder.returnParameter (recorded, recording::recordedGetParameter, index, value);
     }
 
     callGate.leave (CallGate::intoTarget);
@@ -329,8 +359,12 @@ VstIntPtr audioMasterThunk (AEffect*, std::int32_t opcode, std::int32_t index, V
     if (checked)
         callChecks.beforeAudioMaster (checks, currentTarget(), opcode, index, opt, ptr);
 
+    const auto recorded = sessionRecorder.callHost (opcode, index, value, ptr, opt);
+
     if (auto hostCallback = bridge.hostCallback.load (std::memory_order_acquire))
         result = hostCallback (&wrapperEffect, opcode, index, value, ptr, opt);
+
+    sessionRecorder.returnHost (recorded, opcode, index, value, ptr, result);
 
     if (checked)
         callChecks.afterAudioMaster (checks, opcode, ptr);

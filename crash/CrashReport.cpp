@@ -5,6 +5,7 @@
 #include "../log/OpCodeCatalogue.h"
 #include "../log/TBLogger.h"
 #include "../platform/CrashSignals.h"
+#include "../record/RecordFile.h"
 #include "../platform/ThreadId.h"
 
 #include <atomic>
@@ -278,6 +279,8 @@ namespace
         // What was queued goes first; from here on every line is written
         // by the thread that makes it.
         backgroundWriter.writeOutForCrash();
+        // A recording keeps every call up to this one.
+        recordFile.writeOutForCrash();
 
         CallsInProgress::Snapshot own;
         const auto* thread = crashingThread();

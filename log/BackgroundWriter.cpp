@@ -2,6 +2,7 @@
 #include "LogFile.h"
 #include "TBLogger.h"
 #include "TraceFile.h"
+#include "../record/RecordFile.h"
 
 #include "../platform/DebugOutput.h"
 #include "../platform/TimeOfDay.h"
@@ -187,7 +188,8 @@ void BackgroundWriter::run() noexcept
         }
 
         // The trace's events after the lines, each with a cursor of its own.
-        if (drain (maxLinesPerRound) + traceFile.writePending (maxEventsPerRound) > 0)
+        if (drain (maxLinesPerRound) + traceFile.writePending (maxEventsPerRound)
+                + recordFile.writePending (maxEventsPerRound) > 0)
         {
             idleRounds = 0;
             continue;
@@ -275,8 +277,10 @@ void BackgroundWriter::stop() noexcept
         if (drain (LineRing::numSlots) == 0)
             std::this_thread::yield();
 
-    // The trace file writes what is left at its own finish, or at the next start.
+    // The trace file writes what is left at its own finish, or at the next
+    // start; a recording ends here where the host exits without Close.
     traceFile.writePending (TraceRing::numSlots);
+    recordFile.writePending (1 << 30);
 }
 
 void BackgroundWriter::writeOutForCrash() noexcept

@@ -309,7 +309,8 @@ void TBLogger::saveToXml (juce::XmlElement& element) const
     if (hangSeconds != defaultHangSeconds)
         parameters->setAttribute ("hangSeconds", hangSeconds.load());
 
-    for (const auto& [name, option] : { std::pair { "checkCalls", &checkCalls }, std::pair { "checkAudio", &checkAudio } })
+    for (const auto& [name, option] : { std::pair { "checkCalls", &checkCalls }, std::pair { "checkAudio", &checkAudio },
+                                        std::pair { "recordSession", &recordSession }, std::pair { "recordAudio", &recordAudio } })
         if (option->load())
             parameters->setAttribute (name, 1);
 
@@ -345,6 +346,8 @@ void TBLogger::restoreFromXml (const juce::XmlElement& element)
         restoreSeconds (*parameters, "hangSeconds", hangSeconds);
         restoreOption (*parameters, "checkCalls", checkCalls);
         restoreOption (*parameters, "checkAudio", checkAudio);
+        restoreOption (*parameters, "recordSession", recordSession);
+        restoreOption (*parameters, "recordAudio", recordAudio);
     }
 
     if (auto* checks = findChild (element, "Checks"))

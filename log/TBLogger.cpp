@@ -67,7 +67,8 @@ void TBLogger::initialise (const juce::String& newName)
                           &reportCrashes })
         option->store (true);
 
-    for (auto* option : { &logTime, &rememberTarget, &logToFile, &decodeStructures, &timeCalls, &logSummary, &writeTrace })
+    for (auto* option : { &logTime, &rememberTarget, &logToFile, &decodeStructures, &timeCalls, &logSummary, &writeTrace,
+                          &recordSession, &recordAudio })
         option->store (false);
 
     hangSeconds = defaultHangSeconds;

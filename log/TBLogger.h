@@ -139,6 +139,10 @@ public:
     // Not read by the call paths: whether start-up starts the trace file
     // (TraceFile.h), which then gets every timed call.
     std::atomic<bool> writeTrace { false };
+    // Not read by the call paths: whether start-up records the session for
+    // replay (record/RecordFile.h), and the blocks' samples with it.
+    std::atomic<bool> recordSession { false };
+    std::atomic<bool> recordAudio { false };
 
     // Not read by the call paths: whether start-up installs the crash
     // handlers (crash/CrashReport.h), and how long a call runs before it is

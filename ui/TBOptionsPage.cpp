@@ -6,6 +6,7 @@
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
 #include "log/TraceFile.h"
+#include "record/SessionRecorder.h"
 
 namespace
 {
@@ -61,6 +62,10 @@ TBOptionsPage::TBOptionsPage()
     reportCrashesToggle = addToggle ("Report Crashes", "the call, the threads and the stack, then the crash goes on",
                                      logger.reportCrashes);
     hangNote = &addNote ({});
+    recordSessionToggle = addToggle ("Record Session", "every call, for tbreplay; from the next session on",
+                                     logger.recordSession);
+    recordAudioToggle = addToggle ("Record Audio", "the blocks' samples too: about 1.5 MB a second in stereo",
+                                   logger.recordAudio);
 
     addHeading ("From one session to the next");
     rememberTargetToggle = addToggle ("Remember Target", "load this plugin again next time, without asking",
@@ -153,13 +158,15 @@ void TBOptionsPage::buttonClicked (juce::Button* button)
     else if (button == rememberTargetToggle.get())       logger.rememberTarget = on;
     else if (button == timeCallsToggle.get())            logger.timeCalls = on;
     else if (button == logSummaryToggle.get())           logger.logSummary = on;
+    else if (button == recordSessionToggle.get())        logger.recordSession = on;
+    else if (button == recordAudioToggle.get())          logger.recordAudio = on;
     else if (button == writeInBackgroundToggle.get())
     {
         logger.writeInBackground = on;
 
         if (on)
             backgroundWriter.start();
-        else
+        else if (! sessionRecorder.isOn()) // a recording reaches its file only through the writer
             backgroundWriter.stop();
     }
     else if (button == reportCrashesToggle.get())

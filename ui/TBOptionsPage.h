@@ -28,7 +28,7 @@ public:
                                         decodeStructuresToggle;
     std::unique_ptr<juce::ToggleButton> timeCallsToggle, logSummaryToggle, writeInBackgroundToggle;
     std::unique_ptr<juce::ToggleButton> logToDebugOutputToggle, logToFileToggle, writeTraceToggle;
-    std::unique_ptr<juce::ToggleButton> reportCrashesToggle;
+    std::unique_ptr<juce::ToggleButton> reportCrashesToggle, recordSessionToggle, recordAudioToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 
     static constexpr int rowHeight = 24;
