@@ -6,6 +6,7 @@
 #include "../log/TBLogger.h"
 #include "../platform/CrashSignals.h"
 #include "../record/RecordFile.h"
+#include "../record/SessionRecorder.h"
 #include "../platform/ThreadId.h"
 
 #include <atomic>
@@ -272,6 +273,18 @@ namespace
         }
     }
 
+    // Where a replay can take the crash up again.
+    void writeRecordingLine() noexcept
+    {
+        char text[TBLogger::maxLineLength + 1];
+        LineWriter line (text);
+        line.appendLiteral ("Crash: the session's recording holds its calls up to call ");
+        line.appendUnsigned (sessionRecorder.callsRecorded());
+        line.appendLiteral (": ");
+        line.append (recordFile.getPathText());
+        tbLogger.logLine (line.text());
+    }
+
     void report (const CrashFacts& facts) noexcept
     {
         takeTheReport();
@@ -297,6 +310,9 @@ namespace
             tbLogger.logLine ("Crash: seen before the host's own exception handlers, which may still catch it");
 
         writeFrames (facts);
+
+        if (recordFile.isOpen())
+            writeRecordingLine();
     }
 
     void handedOn (CrashHandOff to) noexcept

@@ -77,6 +77,7 @@ bool RecordFile::start (bool withAudio)
     file.append (reinterpret_cast<const char*> (&header), sizeof (header));
     recordsWritten = 0;
     recordsLost = 0;
+    place.getFullPathName().copyToUTF8 (pathText, sizeof (pathText));
     tbLogger.logLine (("Recording the session into " + place.getFullPathName()).toRawUTF8());
     return true;
 }

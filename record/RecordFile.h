@@ -39,6 +39,8 @@ public:
 
     // [any thread]
     bool isOpen() const noexcept { return file.isOpen(); }
+    // [any thread, realtime] The file's path, kept from start for the crash report.
+    const char* getPathText() const noexcept { return pathText; }
     std::uint64_t getRecordsWritten() const noexcept { return recordsWritten.load (std::memory_order_relaxed); }
     std::uint64_t getRecordsLost() const noexcept { return recordsLost.load (std::memory_order_relaxed); }
 
@@ -58,6 +60,7 @@ private:
     std::atomic<bool> writing { false };
     std::atomic<std::uint64_t> recordsWritten { 0 };
     std::atomic<std::uint64_t> recordsLost { 0 };
+    char pathText[1024] {};
     char buffer[bufferBytes];
     std::size_t used = 0;
 };

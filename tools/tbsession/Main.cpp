@@ -133,7 +133,7 @@ int main (int argc, char* argv[])
 
     tbsession::printLine ("entry", first.entryName);
     const tbsession::SessionSettings settings { options->blocks, dump.get(), pump, options->midi, options->doublePrecision,
-                                                     options->closeFromThread };
+                                                     options->closeFromThread, options->chunks };
 
     for (int run = 1; run <= (options->twice ? 2 : 1); ++run)
     {

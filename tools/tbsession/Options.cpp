@@ -7,6 +7,7 @@ namespace tbsession
 const char* const usageText =
     "usage: tbsession [--blocks N] [--dump-audio FILE] [--debug-log FILE]\n"
     "                 [--pump-ms N] [--twice] [--midi] [--double] [--close-from-thread]\n"
+    "                 [--set-chunk N]"
     "                 [--alongside PLUGIN2] PLUGIN";
 
 std::optional<Options> parseOptions (const std::vector<std::string>& args, std::string& error)
@@ -27,6 +28,7 @@ std::optional<Options> parseOptions (const std::vector<std::string>& args, std::
         bool ok = true;
 
         if (name == "--blocks")           ok = parseWhole (value, 0, 1000000, options.blocks);
+        else if (name == "--set-chunk")   ok = parseWhole (value, 0, 1000, options.chunks);
         else if (name == "--pump-ms")     ok = parseWhole (value, 0, 600000, options.pumpMilliseconds);
         else if (name == "--dump-audio")  { ok = ! value.empty(); options.dumpFile = value; }
         else if (name == "--debug-log")   { ok = ! value.empty(); options.debugLogFile = value; }

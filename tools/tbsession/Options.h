@@ -16,6 +16,7 @@ struct Options
     bool midi = false;
     bool doublePrecision = false; // where the plug-in offers it
     bool closeFromThread = false; // Close sent from a second thread while this one pumps
+    int chunks = 0;               // effSetChunk calls before resume
     std::string dumpFile;     // empty: no dump
     std::string debugLogFile; // empty: no capture (Windows only)
     std::string plugin;

@@ -20,7 +20,7 @@ enum Opcode : std::int32_t
 {
     effOpen = 0, effClose = 1, effSetProgram = 2, effGetParamLabel = 6, effGetParamDisplay = 7,
     effGetParamName = 8, effSetSampleRate = 10, effSetBlockSize = 11, effMainsChanged = 12,
-    effEditGetRect = 13, effGetProgramNameIndexed = 29, effGetPlugCategory = 35, effGetEffectName = 45,
+    effEditGetRect = 13, effSetChunk = 24, effGetProgramNameIndexed = 29, effGetPlugCategory = 35, effGetEffectName = 45,
     effGetVendorString = 47, effGetProductString = 48, effGetVendorVersion = 49, effCanDo = 51,
     effGetVstVersion = 58
 };
@@ -297,6 +297,17 @@ void closeEffect (AEffect* effect, const SessionSettings& settings)
     printLine ("closed from", "a second thread");
 }
 
+// Chunks as a host restores a bank: "tbsession chunk 1", "tbsession chunk 2"...
+static void setChunks (AEffect* effect, int count)
+{
+    for (int i = 1; i <= count; ++i)
+    {
+        auto chunk = "tbsession chunk " + std::to_string (i);
+        const auto result = dispatch (effect, effSetChunk, 0, (VstIntPtr) chunk.size(), chunk.data());
+        printLine ("set chunk", std::to_string (i) + " of " + std::to_string (chunk.size()) + " bytes: " + std::to_string (result));
+    }
+}
+
 void runSession (AEffect* effect, const SessionSettings& settings)
 {
     const auto step = [&settings]
@@ -325,6 +336,7 @@ void runSession (AEffect* effect, const SessionSettings& settings)
     if (settings.doublePrecision && (effect->flags & effFlagsCanDoubleReplacing) != 0)
         dispatch (effect, effSetProcessPrecision, 0, processPrecision64);
 
+    setChunks (effect, settings.chunks);
     dispatch (effect, effMainsChanged, 0, 1);
     step();
     processBlocks (effect, settings);

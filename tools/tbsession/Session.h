@@ -20,6 +20,7 @@ struct SessionSettings
     bool midi = false;                  // events before the first block: two notes and a SysEx
     bool doublePrecision = false;       // processDoubleReplacing where the plug-in offers it
     bool closeFromThread = false;       // effClose from a second thread, this one pumping meanwhile
+    int chunks = 0;                     // effSetChunk calls before resume, each with a chunk of its own
 };
 
 // Main thread. Answers audioMasterVersion with 2400, everything else with 0.

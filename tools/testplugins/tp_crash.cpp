@@ -1,6 +1,7 @@
 // Crashes in the call that TP_CRASH names: "processReplacing" writes
 // through a null pointer, "effOpen" aborts, "setParameter" divides an
-// integer by zero, "effEditIdle" overflows its stack. Each in a function of
+// integer by zero, "effEditIdle" overflows its stack, "effSetChunk" writes
+// through a null pointer in the session's third effSetChunk. Each in a function of
 // its own name, for the tests that resolve the crash report's frames.
 #include "TestEffect.h"
 
@@ -51,6 +52,9 @@ public:
     explicit CrashEffect (AudioMasterCallback host) : TestEffect (host, tp::named ("tp_crash")) {}
 
 private:
+    static constexpr std::int32_t effSetChunk = 24;
+    int chunksSet = 0;
+
     VstIntPtr dispatch (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) override
     {
         if (opcode == tp::effOpen && crashesIn ("effOpen"))
@@ -58,6 +62,9 @@ private:
 
         if (opcode == tp::effEditIdle && crashesIn ("effEditIdle"))
             return tpRecurse (0);
+
+        if (opcode == effSetChunk && crashesIn ("effSetChunk") && ++chunksSet == 3)
+            tpWriteThroughNull();
 
         return TestEffect::dispatch (opcode, index, value, ptr, opt);
     }
