@@ -59,11 +59,12 @@ bench: deps
 fuzz: deps
 	@cmake -S . -B build-fuzz -DTB_LOG_ONLY=ON -DTB_FUZZ=ON \
 	    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
-	@cmake --build build-fuzz -j $(JOBS) --target fuzz_state_file fuzz_call_format fuzz_decoders
-	@mkdir -p build-fuzz/corpus/state build-fuzz/corpus/format build-fuzz/corpus/decoders
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_state_file fuzz_call_format fuzz_decoders fuzz_recording
+	@mkdir -p build-fuzz/corpus/state build-fuzz/corpus/format build-fuzz/corpus/decoders build-fuzz/corpus/recording
 	./build-fuzz/fuzz/fuzz_state_file -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/state fuzz/seeds/state
 	./build-fuzz/fuzz/fuzz_call_format -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/format
 	./build-fuzz/fuzz/fuzz_decoders -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/decoders
+	./build-fuzz/fuzz/fuzz_recording -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=30 build-fuzz/corpus/recording fuzz/seeds/recording
 
 # Pictures of the tab widget and of every page, for a look before a release.
 screens: build

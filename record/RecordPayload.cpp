@@ -11,7 +11,8 @@ using namespace recording;
 
 namespace
 {
-    constexpr std::size_t maxOutputText = 1024;
+    // What a callee wrote: as far as the room hosts commonly give.
+    constexpr std::size_t maxOutputText = 256;
 
     std::size_t boundedLength (const void* text, std::size_t limit) noexcept
     {
@@ -112,10 +113,12 @@ namespace
     {
         const auto count = eventCount (list);
         putWord (sink, (std::uint32_t) count);
+        // The sender allocates the list past the declared two.
+        const auto* const* events = reinterpret_cast<const VstEvent* const*> (reinterpret_cast<const char*> (&list) + offsetof (VstEvents, events));
 
         for (std::int32_t i = 0; i < count; ++i)
         {
-            const auto* event = list.events[i];
+            const auto* event = events[i];
 
             if (event == nullptr)
             {

@@ -167,7 +167,8 @@ namespace recordedPayload
                 if (bytes.size() - offset < count)
                     return false;
 
-                std::memcpy (destination, bytes.data() + offset, count);
+                if (count > 0)
+                    std::memcpy (destination, bytes.data() + offset, count);
                 offset += count;
                 return true;
             }

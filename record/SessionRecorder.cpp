@@ -69,6 +69,10 @@ std::uint16_t SessionRecorder::roleOfThisThread() noexcept
         if (roleThreads[role].load (std::memory_order_relaxed) == id)
             return (std::uint16_t) role;
 
+    // Threads beyond the table share its last number, without claiming more.
+    if (known >= maxRoles)
+        return (std::uint16_t) maxRoles;
+
     // A thread's first call: only it can claim a role for its id.
     const auto role = numRoles.fetch_add (1, std::memory_order_acq_rel);
 

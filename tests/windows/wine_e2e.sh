@@ -4,7 +4,7 @@
 # xdotool, and every debug-output line is captured whole.
 #   wine_e2e.sh TEST WINDOWS_BUILD LINUX_BUILD
 # TEST: prefix, session, widepath, failures, crossplatform, window, copies,
-# nodisplay, logfile, decode, timing, survive, crash, checks. Needs an X display
+# nodisplay, logfile, decode, timing, survive, crash, checks, replay. Needs an X display
 # (scripts/with-display.sh) and wine, xdotool and ImageMagick's import.
 set -u
 
@@ -640,6 +640,43 @@ test_checks() {
         fail "check lines differ between Linux and Windows:"
         head -n 40 "$WORK/checks.diff"
     fi
+}
+
+# Record Session with Tattlebox.dll, tbreplay.exe against the DLL alone: the
+# same answers and audio; a crash in the third effSetChunk reproduced and
+# stopped before; the Windows recording replays on Linux just as well.
+test_replay() {
+    local dir a status last
+    a=$(winpath "$PLUGINS/tp_basic.dll")
+    dir=$(fresh_dir replay)
+    remembered_state "$a" | sed 's|rememberTarget="1"|rememberTarget="1" logToFile="1" recordSession="1" recordAudio="1"|' >"$dir/Tattlebox.xml"
+    DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --blocks 4 --midi --set-chunk 2 --pump-ms 0 \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    check "a recorded session ($?)" grep -qx "session done" "$dir/stdout"
+    check "the recording ended with Close" grep -q "Recorded [0-9]* calls" "$dir/Tattlebox.log"
+    DISPLAY= timeout 120 wine "$WINBUILD/tbreplay.exe" --compare "$(winpath "$dir/Tattlebox.tbrec")" "$a" \
+        >"$dir/replay.out" 2>"$dir/replay.err"
+    status=$?
+    check "tbreplay.exe: the same results, texts and audio ($status: $(tail -n 1 "$dir/replay.err" | tr -d '\r'))" \
+        test "$status" -eq 0
+    "$LINUXBUILD/tbreplay" --compare "$dir/Tattlebox.tbrec" "$LINUXBUILD/testplugins/tp_basic.so" >"$dir/linux.out" 2>"$dir/linux.err"
+    status=$?
+    check "the Windows recording replays on Linux alike ($status: $(tail -n 1 "$dir/linux.err"))" test "$status" -eq 0
+
+    a=$(winpath "$PLUGINS/tp_crash.dll")
+    dir=$(fresh_dir replay-crash)
+    remembered_state "$a" | sed 's|rememberTarget="1"|rememberTarget="1" logToFile="1" recordSession="1"|' >"$dir/Tattlebox.xml"
+    TP_CRASH=effSetChunk DISPLAY= timeout 120 wine "$WINBUILD/tbsession.exe" --set-chunk 5 --pump-ms 0 \
+        "$(winpath "$dir/Tattlebox.dll")" >"$dir/stdout" 2>"$dir/stderr"
+    last=$(tr -d '\r' <"$dir/Tattlebox.log" | sed -n 's/.*Crash: the session.s recording holds its calls up to call \([0-9]*\): .*Tattlebox.tbrec$/\1/p')
+    check "the crash report names the recording's last call (${last:-none})" test -n "$last"
+    TP_CRASH=effSetChunk DISPLAY= timeout 120 wine "$WINBUILD/tbreplay.exe" "$(winpath "$dir/Tattlebox.tbrec")" "$a" \
+        >"$dir/replay.out" 2>"$dir/replay.err"
+    check "tbreplay.exe crashes in the same call" grep -q "crashed in call $last (effSetChunk)" "$dir/replay.err"
+    TP_CRASH=effSetChunk DISPLAY= timeout 120 wine "$WINBUILD/tbreplay.exe" --stop-before "$last" \
+        "$(winpath "$dir/Tattlebox.tbrec")" "$a" >"$dir/stop.out" 2>"$dir/stop.err"
+    status=$?
+    check "and --stop-before $last stops before it ($status)" grep -q "stopped before call $last (effSetChunk)" "$dir/stop.err"
 }
 
 mkdir -p "$WORK"

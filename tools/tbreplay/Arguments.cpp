@@ -13,6 +13,7 @@ namespace
 {
     // Room a plug-in may write an answer into: more than any host gives.
     constexpr std::size_t answerRoom = 64 * 1024;
+    constexpr std::size_t maxZeros = 64u << 20;
 
     const OpCodeDescriptor* dispatcherRow (std::int32_t opcode)
     {
@@ -57,9 +58,16 @@ DispatcherArguments::DispatcherArguments (const CallNode& node, std::string& not
     if (! pointerSet)
         return;
 
-    // Texts, chunks and structures in; room for what comes out.
-    scratch.assign (std::max<std::size_t> (answerRoom, header.payloadKind == payloadTooLarge ? header.payloadSize : 0) + 1, 0);
-    std::memcpy (scratch.data(), call.payload.data(), std::min (call.payload.size(), scratch.size() - 1));
+    // Texts, chunks and structures in; room for what comes out. A chunk too
+    // large to record is replayed as zeros, of its size up to a bound.
+    const std::size_t left = header.payloadKind == payloadTooLarge ? std::min<std::size_t> (header.payloadSize, maxZeros) : 0;
+
+    if (header.opcode == recordPayload::setChunk && header.payloadKind == payloadTooLarge)
+        value = (VstIntPtr) left;
+
+    scratch.assign (std::max (answerRoom, left) + 1, 0);
+    if (! call.payload.empty())
+        std::memcpy (scratch.data(), call.payload.data(), std::min (call.payload.size(), scratch.size() - 1));
     ptr = scratch.data();
     outputText = row != nullptr && row->pointerKind == kindString && row->pointerIsOutput;
 
@@ -81,13 +89,15 @@ void DispatcherArguments::events (const RecordedEvent& call, std::string& note)
     scratch.assign (offsetof (VstEvents, events) + std::max<std::size_t> (2, pieces.size()) * sizeof (void*), 0);
     auto* list = reinterpret_cast<VstEvents*> (scratch.data());
     list->numEvents = (std::int32_t) pieces.size();
+    // The list runs past the declared two: addressed from the start of the room, not through the array.
+    auto** slots = reinterpret_cast<VstEvent**> (scratch.data() + offsetof (VstEvents, events));
 
     for (std::size_t i = 0; i < pieces.size(); ++i)
     {
         auto& bytes = pieces[i];
         bytes.resize (std::max (bytes.size(), sizeof (VstMidiSysexEvent)));
         auto* event = reinterpret_cast<VstEvent*> (bytes.data());
-        list->events[i] = event;
+        slots[i] = event;
 
         // A SysEx event's dump follows its header: point it there again.
         if (event->type == kVstSysExType && dumps[i] > 0)
@@ -157,7 +167,10 @@ VstIntPtr answerFromRecording (const CallNode& callback, void* ptr, std::string&
     if (answer->header.payloadKind == payloadText && ptr != nullptr)
     {
         const auto size = std::min<std::size_t> (answer->payload.size(), 63);
-        std::memcpy (ptr, answer->payload.data(), size);
+
+        if (size > 0)
+            std::memcpy (ptr, answer->payload.data(), size);
+
         static_cast<char*> (ptr)[size] = 0;
     }
 

@@ -43,7 +43,7 @@ Player::Player (const Recording& r, CallTree& t, const Options& o)
 
 Player::~Player()
 {
-    for (auto& role : roles)
+    for (auto& [number, role] : roles)
     {
         {
             const std::lock_guard<std::mutex> hold (role->lock);
@@ -76,11 +76,15 @@ int Player::run()
         return exitCannotLoad;
     }
 
-    for (int i = 0; i < tree.numRoles; ++i)
+    for (auto* node : tree.schedule)
     {
-        roles.push_back (std::make_unique<Role>());
-        auto& role = *roles.back();
-        role.thread = std::thread ([this, &role] { serve (role); });
+        auto& role = roles[node->role()];
+
+        if (role == nullptr)
+        {
+            role = std::make_unique<Role>();
+            role->thread = std::thread ([this, &role = *role] { serve (role); });
+        }
     }
 
     for (auto* node : tree.schedule)
@@ -129,7 +133,7 @@ void Player::serve (Role& role)
 // One outermost call at a time, on the thread of the role that made it.
 void Player::playOnItsRole (CallNode& node)
 {
-    auto& role = *roles.at (node.role());
+    auto& role = *roles.at (node.role()); // made in run()
     std::unique_lock<std::mutex> hold (role.lock);
     role.work = &node;
     role.changed.notify_all();

@@ -83,7 +83,7 @@ private:
     Options options;
     std::unique_ptr<juce::DynamicLibrary> library;
     AEffect* effect = nullptr;
-    std::vector<std::unique_ptr<Role>> roles;
+    std::map<std::uint16_t, std::unique_ptr<Role>> roles; // those with calls to play
 
     std::mutex unattachedLock;
     std::map<std::int32_t, std::vector<CallNode*>> unattachedByOpcode;
