@@ -31,8 +31,8 @@ public:
     std::unique_ptr<juce::ToggleButton> reportCrashesToggle, recordSessionToggle, recordAudioToggle;
     std::unique_ptr<juce::ToggleButton> rememberTargetToggle;
 
-    static constexpr int rowHeight = 24;
-    static constexpr int rowStep = 28;
+    static constexpr int rowHeight = 22;
+    static constexpr int rowStep = 26;
 
 private:
     void buttonClicked (juce::Button* button) override;
