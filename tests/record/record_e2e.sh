@@ -8,6 +8,7 @@
 #            size and time): the replay's answers give the same texts; a
 #            question the recording lacks is answered 0, with a line
 #   defaults without the option no recording is made
+#   editor   3BandEQ's editor: skipped and counted, or opened with --editor
 # Usage: record_e2e.sh BUILD_DIR CASE
 set -u
 build=$(cd "$1" && pwd)
@@ -76,6 +77,29 @@ test_defaults() {
     expect "the session ran" test $? -eq 0
     expect "no recording without the option" test ! -e "$work/Tattlebox.tbrec"
     expect "and no line about one" bash -c "! grep -q 'Record' '$work/Tattlebox.log'"
+}
+
+# tbhost opens 3BandEQ's editor through Tattlebox: the replay skips the
+# editor's calls and counts them, and with --editor opens it into a window of
+# its own (a picture in build/screens).
+test_editor() {
+    local target=/usr/lib/vst/3BandEQ-vst.so
+    [ -f "$target" ] || { echo "skipped: no $target"; exit 77; }
+    tattlebox_for "$target" 'recordSession="1"'
+    sh "$source/scripts/with-display.sh" "$build/tbhost" --editor 500 --blocks 4 "$work/Tattlebox.so" >"$work/host.out" 2>"$work/host.err"
+    expect "tbhost opened the editor through Tattlebox" grep -q "effEditOpen" "$work/Tattlebox.log"
+
+    replay --compare "$work/Tattlebox.tbrec" "$target"
+    expect "without --editor its calls are skipped and counted: $(head -n 1 "$work/replay.err")" \
+        grep -qE "skipped [1-9][0-9]* editor calls" "$work/replay.err"
+    mkdir -p "$build/screens"
+    sh "$source/scripts/with-display.sh" sh -c "\"$build/tbreplay\" --editor --compare --delay 40 \"$work/Tattlebox.tbrec\" $target \
+        >\"$work/replay.out\" 2>\"$work/replay.err\" & replayed=\$!
+        for i in \$(seq 200); do xdotool search --name 'tbreplay editor' >/dev/null 2>&1 && break; sleep 0.05; done
+        sleep 0.4; import -window root \"$build/screens/tbreplay-editor.png\"; wait \$replayed"
+    expect "with --editor every call is played, the same answers: $(tail -n 1 "$work/replay.err")" \
+        grep -q "compared [0-9]* calls: 0 differences" "$work/replay.err"
+    expect "none skipped" bash -c "! grep -q skipped '$work/replay.err'"
 }
 
 "test_$test"

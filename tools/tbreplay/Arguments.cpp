@@ -14,6 +14,7 @@ namespace
     // Room a plug-in may write an answer into: more than any host gives.
     constexpr std::size_t answerRoom = 64 * 1024;
     constexpr std::size_t maxZeros = 64u << 20;
+    constexpr std::int32_t editOpen = 14; // given a window of our own instead
 
     const OpCodeDescriptor* dispatcherRow (std::int32_t opcode)
     {
@@ -71,7 +72,8 @@ DispatcherArguments::DispatcherArguments (const CallNode& node, std::string& not
     ptr = scratch.data();
     outputText = row != nullptr && row->pointerKind == kindString && row->pointerIsOutput;
 
-    if (row != nullptr && (row->pointerKind == kindOpaque || row->pointerKind == kindWindow) && header.opcode != recordPayload::setChunk)
+    if (row != nullptr && (row->pointerKind == kindOpaque || row->pointerKind == kindWindow) && header.opcode != recordPayload::setChunk
+        && header.opcode != editOpen)
         note = "its pointer is replayed as a zeroed buffer";
 }
 

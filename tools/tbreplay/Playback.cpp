@@ -3,6 +3,7 @@
 // what the recording says came back.
 #include "Player.h"
 #include "Arguments.h"
+#include "EditorWindow.h"
 #include "log/TBLogger.h"
 #include "record/RecordPayload.h"
 
@@ -15,6 +16,8 @@ namespace tbreplay
 {
 namespace
 {
+    constexpr std::int32_t editGetRect = 13, editOpen = 14;
+
     AEffectFunction loggedBlock (std::uint8_t function)
     {
         return function == recording::recordedProcess ? ::functionProcess
@@ -119,6 +122,16 @@ void Player::playDispatcher (CallNode& node)
     if (! note.empty())
         say ("call " + std::to_string (node.sequence()) + " (" + callName (header) + "): " + note);
 
+    // The editor opens into a window of our own, as a host's.
+    if (header.opcode == editOpen)
+    {
+        editorParent = editorParent != nullptr ? editorParent : openEditorParent (editorSize.first, editorSize.second);
+        arguments.ptr = editorParent;
+
+        if (editorParent == nullptr)
+            say ("call " + std::to_string (node.sequence()) + " (effEditOpen): no window for the editor (no display?)");
+    }
+
     auto& logger = tbLogger;
     const auto started = options.log ? logger.logDispatcherCall (header.opcode, header.index, arguments.value, arguments.ptr, header.opt) : 0;
     const auto result = effect->dispatcher (effect, header.opcode, header.index, arguments.value, arguments.ptr, header.opt);
@@ -127,6 +140,11 @@ void Player::playDispatcher (CallNode& node)
         logger.logDispatcherReturn (header.opcode, arguments.ptr, result, header.index, arguments.value, started);
 
     compareResult (node, result);
+
+    // The window for the editor gets the size the editor asks for.
+    if (header.opcode == editGetRect && arguments.ptr != nullptr)
+        if (const auto* rect = *static_cast<ERect* const*> (arguments.ptr); rect != nullptr && rect->right > rect->left && rect->bottom > rect->top)
+            editorSize = { rect->right - rect->left, rect->bottom - rect->top };
 
     if (options.compare && arguments.hasOutputText() && node.result != nullptr && node.result->header.payloadKind == payloadText)
         if (const auto text = arguments.writtenText(), recorded = recordedPayload::text (*node.result); text != recorded)

@@ -1,6 +1,7 @@
 #include "Player.h"
 #include "Arguments.h"
 #include "CrashNote.h"
+#include "EditorWindow.h"
 #include "log/TBLogger.h"
 #include "platform/PluginLibrary.h"
 
@@ -56,6 +57,8 @@ Player::~Player()
             role->thread.join();
     }
 
+    // The editor's window goes with the thread that made it, if any is left; here at the end.
+    closeEditorParent (editorParent);
     current = nullptr;
 }
 
@@ -123,6 +126,10 @@ void Player::serve (Role& role)
             return;
 
         hold.unlock();
+
+        if (options.editor)
+            pumpEditorMessages();
+
         play (*role.work);
         hold.lock();
         role.work = nullptr;

@@ -83,6 +83,8 @@ private:
     Options options;
     std::unique_ptr<juce::DynamicLibrary> library;
     AEffect* effect = nullptr;
+    void* editorParent = nullptr; // with --editor, once effEditOpen came
+    std::pair<int, int> editorSize { 640, 480 }; // the last effEditGetRect's, once one came
     std::map<std::uint16_t, std::unique_ptr<Role>> roles; // those with calls to play
 
     std::mutex unattachedLock;
