@@ -94,7 +94,7 @@ namespace
 
         for (auto _ : state)
         {
-            const auto ticket = sessionRecorder.callBlock (recording::recordedProcessReplacing, pointers, 2, 512, 4);
+            const auto ticket = sessionRecorder.callBlock (recording::recordedProcessReplacing, pointers, 2, pointers, 2, 512, 4);
             benchmark::ClobberMemory();
             sessionRecorder.returnBlock (ticket, recording::recordedProcessReplacing, pointers, 2, 512, 4);
             Recording::emptyBetweenBatches (state, ++done);

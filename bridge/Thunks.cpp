@@ -136,7 +136,7 @@ namespace
         if (target != nullptr)
         {
             const auto recorded = sessionRecorder.callBlock (recordedBlock (function), channels (inputs), target->numInputs,
-                                                             sampleFrames, sizeof (Sample));
+                                                             channels (outputs), target->numOutputs, sampleFrames, sizeof (Sample));
 
             if (auto process = target->*slot)
                 process (target, inputs, outputs, sampleFrames);

@@ -12,9 +12,10 @@ namespace recording
 {
     constexpr char magic[8] = { 'T', 'B', 'R', 'E', 'C', 'O', 'R', 'D' };
     // A reader takes files of its own major version; minor versions only add
-    // record types and payload kinds, which older readers skip.
+    // record types, payload kinds and flags, which older readers skip.
+    // 1.1: flagInPlace.
     constexpr std::uint16_t majorVersion = 1;
-    constexpr std::uint16_t minorVersion = 0;
+    constexpr std::uint16_t minorVersion = 1;
 
     struct FileHeader
     {
@@ -79,7 +80,7 @@ namespace recording
         std::uint8_t function;
         std::uint16_t role;       // the thread: 0 is the first one recorded, and so on
         std::uint16_t payloadKind;
-        std::uint16_t flags;      // flagResultIsFloat, flagPointerSet
+        std::uint16_t flags;      // flagResultIsFloat, flagPointerSet, flagInPlace
         std::uint64_t sequence;   // the call's number; a return carries its call's
         std::int32_t opcode;
         std::int32_t index;       // setParameter's and getParameter's index too
@@ -91,6 +92,10 @@ namespace recording
 
     constexpr std::uint16_t flagResultIsFloat = 1;
     constexpr std::uint16_t flagPointerSet = 2;   // the call's ptr was not null
+    // A block's call: each output channel is the input channel of its number
+    // (the host processes in place), as far as both go. Some plug-ins read
+    // their input after writing their output, and sound different for it.
+    constexpr std::uint16_t flagInPlace = 4;
 
     static_assert (sizeof (FileHeader) == 32, "file header layout");
     static_assert (sizeof (RecordHeader) == 56 && offsetof (RecordHeader, sequence) == 16

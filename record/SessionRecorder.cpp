@@ -163,10 +163,18 @@ void SessionRecorder::hostReturn (Ticket ticket, std::int32_t opcode, std::int32
 }
 
 SessionRecorder::Ticket SessionRecorder::blockCall (std::uint8_t function, void* const* inputs, std::int32_t numInputs,
+                                                    void* const* outputs, std::int32_t numOutputs,
                                                     std::int32_t sampleFrames, std::uint32_t bytesPerSample) noexcept
 {
-    return call (header (typeCall, function, 0, 0, sampleFrames),
-                 withAudio ? recordPayload::ofAudio (inputs, numInputs, sampleFrames, bytesPerSample) : Payload {});
+    auto record = header (typeCall, function, 0, 0, sampleFrames);
+    const auto shared = std::min (numInputs, numOutputs);
+    bool inPlace = inputs != nullptr && outputs != nullptr && shared > 0;
+
+    for (std::int32_t c = 0; inPlace && c < shared; ++c)
+        inPlace = inputs[c] == outputs[c];
+
+    record.flags = inPlace ? flagInPlace : 0;
+    return call (record, withAudio ? recordPayload::ofAudio (inputs, numInputs, sampleFrames, bytesPerSample) : Payload {});
 }
 
 void SessionRecorder::blockReturn (Ticket ticket, std::uint8_t function, void* const* outputs, std::int32_t numOutputs,

@@ -62,10 +62,10 @@ public:
     }
 
     // [audio] function: recording::recordedProcess... ; bytesPerSample 4 or 8.
-    Ticket callBlock (std::uint8_t function, void* const* inputs, std::int32_t numInputs,
-                      std::int32_t sampleFrames, std::uint32_t bytesPerSample) noexcept
+    Ticket callBlock (std::uint8_t function, void* const* inputs, std::int32_t numInputs, void* const* outputs,
+                      std::int32_t numOutputs, std::int32_t sampleFrames, std::uint32_t bytesPerSample) noexcept
     {
-        return isOn() ? blockCall (function, inputs, numInputs, sampleFrames, bytesPerSample) : 0;
+        return isOn() ? blockCall (function, inputs, numInputs, outputs, numOutputs, sampleFrames, bytesPerSample) : 0;
     }
 
     void returnBlock (Ticket ticket, std::uint8_t function, void* const* outputs, std::int32_t numOutputs,
@@ -99,8 +99,8 @@ private:
     void dispatcherReturn (Ticket ticket, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, VstIntPtr result) noexcept;
     Ticket hostCall (std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt) noexcept;
     void hostReturn (Ticket ticket, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, VstIntPtr result) noexcept;
-    Ticket blockCall (std::uint8_t function, void* const* inputs, std::int32_t numInputs,
-                      std::int32_t sampleFrames, std::uint32_t bytesPerSample) noexcept;
+    Ticket blockCall (std::uint8_t function, void* const* inputs, std::int32_t numInputs, void* const* outputs,
+                      std::int32_t numOutputs, std::int32_t sampleFrames, std::uint32_t bytesPerSample) noexcept;
     void blockReturn (Ticket ticket, std::uint8_t function, void* const* outputs, std::int32_t numOutputs,
                       std::int32_t sampleFrames, std::uint32_t bytesPerSample) noexcept;
     Ticket parameterCall (std::uint8_t function, std::int32_t index, float parameter) noexcept;

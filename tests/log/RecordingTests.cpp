@@ -110,8 +110,9 @@ TEST_F (RecordingTest, WhatIsRecordedReadsBackTheSame)
 
     float left[4] = { 0.5f, -0.25f, 1.0f, 0.0f }, right[4] = { 1.0f, 2.0f, 3.0f, 4.0f };
     float* channels[2] = { left, right };
-    recorder.returnBlock (recorder.callBlock (recordedProcessReplacing, reinterpret_cast<void* const*> (channels), 2, 4, 4),
-                          recordedProcessReplacing, reinterpret_cast<void* const*> (channels), 2, 4, 4);
+    const auto pointers = reinterpret_cast<void* const*> (channels);
+    recorder.returnBlock (recorder.callBlock (recordedProcessReplacing, pointers, 2, pointers, 2, 4, 4),
+                          recordedProcessReplacing, pointers, 2, 4, 4);
     recorder.returnParameter (recorder.callParameter (recordedGetParameter, 2, 0.0f), recordedGetParameter, 2, 0.75f);
 
     const auto recording = finishAndRead();
@@ -150,6 +151,41 @@ TEST_F (RecordingTest, WhatIsRecordedReadsBackTheSame)
     EXPECT_EQ (value, 0.75f);
     EXPECT_EQ (getParameter.header.flags, flagResultIsFloat);
     EXPECT_TRUE (recording.ended);
+}
+
+// In place or not, as the replay must hand the plug-in its channels: only
+// outputs that are their inputs' channels, as far as both go, are in place.
+TEST_F (RecordingTest, BlocksProcessedInPlaceAreMarked)
+{
+    float a[4] {}, b[4] {}, c[4] {};
+    float* inputs[2] = { a, b };
+    float* same[2] = { a, b };
+    float* oneApart[2] = { a, c };
+    float* swapped[2] = { b, a };
+    const struct { float** outputs; std::int32_t numOutputs; bool inPlace; } cases[] {
+        { same, 2, true }, { oneApart, 2, false }, { swapped, 2, false }, { same, 1, true }, { nullptr, 2, false } };
+
+    for (const auto& block : cases)
+    {
+        const auto outputs = reinterpret_cast<void* const*> (block.outputs);
+        sessionRecorder.returnBlock (sessionRecorder.callBlock (recordedProcessReplacing, reinterpret_cast<void* const*> (inputs), 2,
+                                                                outputs, block.numOutputs, 4, 4),
+                                     recordedProcessReplacing, outputs, block.numOutputs, 4, 4);
+    }
+
+    const auto recording = finishAndRead();
+    std::size_t next = 0;
+
+    for (const auto& event : recording.events)
+    {
+        if (event.header.type == typeCall && next < std::size (cases))
+        {
+            EXPECT_EQ ((event.header.flags & flagInPlace) != 0, cases[next].inPlace) << "block " << next;
+            ++next;
+        }
+    }
+
+    EXPECT_EQ (next, std::size (cases));
 }
 
 // Roles in the order threads first call; each thread's records in its own order, calls before their returns.
@@ -202,7 +238,7 @@ TEST_F (RecordingTest, CutFilesKeepWhatCameBeforeDamagedOnesAreRefused)
 
     const struct { const char* what; std::size_t offset; std::uint8_t value; const char* said; } damage[] {
         { "magic", 0, 'X', "not a Tattlebox recording" },
-        { "major version", 8, 2, "format version 2.0: this reader takes version 1" },
+        { "major version", 8, 2, "format version 2.1: this reader takes version 1" },
         { "pointer size", 12, 4, "32-bit host" },
         { "a payload byte", whole.size() - 70, 0x55, "fails its check" },
         { "a record's size", sizeof (FileHeader), 0x39, "damaged" },

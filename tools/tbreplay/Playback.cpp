@@ -170,6 +170,12 @@ void Player::playBlock (CallNode& node)
     Channels inputs (recordedIn ? in.channels : (std::uint32_t) std::max (0, effect->numInputs), frames, bytesPerSample,
                      recordedIn ? inSamples : nullptr);
     Channels outputs (recordedOut ? out.channels : (std::uint32_t) std::max (0, effect->numOutputs), frames, bytesPerSample, nullptr);
+
+    // The host's buffers, as it shared them between input and output.
+    if ((header.flags & flagInPlace) != 0)
+        for (std::size_t c = 0; c < inputs.storage.size() && c < outputs.storage.size(); ++c)
+            outputs.pointers[c] = inputs.pointers[c];
+
     const auto function = loggedBlock (header.function);
     auto& logger = tbLogger;
     const auto ins = inputs.pointers.data();
