@@ -132,6 +132,11 @@ std::string DispatcherArguments::writtenText() const
     return std::string (text, strnlen (text, scratch.size()));
 }
 
+const ERect* DispatcherArguments::writtenRectangle() const noexcept
+{
+    return pointers.empty() ? nullptr : static_cast<const ERect*> (pointers[0]);
+}
+
 VstIntPtr answerFromRecording (const CallNode& callback, void* ptr, std::string& note)
 {
     const auto* answer = answerOf (callback);

@@ -26,6 +26,8 @@ public:
     // After the call: the text the plug-in wrote, for an output text's opcode.
     bool hasOutputText() const noexcept { return outputText; }
     std::string writtenText() const;
+    // After effEditGetRect: the rectangle the plug-in pointed to, if any.
+    const ERect* writtenRectangle() const noexcept;
 
 private:
     void events (const RecordedEvent& call, std::string& note);

@@ -93,6 +93,23 @@ void Player::compareResult (const CallNode& node, VstIntPtr result)
         differs (node, "result " + std::to_string ((std::int64_t) result) + ", recorded " + std::to_string (node.result->header.result));
 }
 
+// JUCE's plug-ins answer effEditGetRect with the rectangle's address: whether
+// there is one counts, and what it holds.
+void Player::compareRectangle (const CallNode& node, VstIntPtr result, const ERect* rectangle)
+{
+    if (! options.compare || node.result == nullptr)
+        return;
+
+    ++compared;
+    const auto& recorded = *node.result;
+
+    if ((result != 0) != (recorded.header.result != 0))
+        differs (node, "result " + std::to_string ((std::int64_t) result) + ", recorded " + std::to_string (recorded.header.result));
+    else if (recorded.header.payloadKind == payloadStructure && recorded.payload.size() == sizeof (ERect)
+             && (rectangle == nullptr || std::memcmp (rectangle, recorded.payload.data(), sizeof (ERect)) != 0))
+        differs (node, "the rectangle differs from the recorded one");
+}
+
 void Player::compareEffect (const CallNode& node)
 {
     if (! options.compare || node.result == nullptr || node.result->payload.size() < sizeof (AEffect))
@@ -139,7 +156,10 @@ void Player::playDispatcher (CallNode& node)
     if (options.log)
         logger.logDispatcherReturn (header.opcode, arguments.ptr, result, header.index, arguments.value, started);
 
-    compareResult (node, result);
+    if (header.opcode == recordPayload::editGetRect)
+        compareRectangle (node, result, arguments.writtenRectangle());
+    else
+        compareResult (node, result);
 
     // The window for the editor gets the size the editor asks for.
     if (header.opcode == editGetRect && arguments.ptr != nullptr)

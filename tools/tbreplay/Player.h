@@ -76,6 +76,7 @@ private:
     void differs (const CallNode& node, const std::string& what);
     void compareResult (const CallNode& node, VstIntPtr result);
     void compareBlock (const CallNode& node, void* const* outputs, std::uint32_t channels, std::uint32_t frames, std::uint32_t bytesPerSample);
+    void compareRectangle (const CallNode& node, VstIntPtr result, const ERect* rectangle);
     void compareEffect (const CallNode& node);
 
     const Recording& recording;
