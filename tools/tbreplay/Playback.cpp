@@ -76,9 +76,15 @@ namespace
     };
 }
 
-void Player::differs (const CallNode& node, const std::string& what)
+void Player::differs (const CallNode& node, const std::string& what, bool audio)
 {
-    if (++differences <= maxLinesPerKind)
+    ++differences;
+    const auto ofKind = audio ? ++audioDifferences : ++otherDifferences;
+
+    if (audio && ofKind == 1)
+        firstDifferingBlock = blocksPlayed.load();
+
+    if (ofKind <= maxLinesPerKind)
         say ("call " + std::to_string (node.sequence()) + " (" + callName (node.call->header) + ") differs: " + what);
 }
 
@@ -249,7 +255,7 @@ void Player::compareBlock (const CallNode& node, void* const* outputs, std::uint
 
         differs (node, "block " + std::to_string (blocksPlayed.load()) + ", channel " + std::to_string (c) + ", frame "
                            + std::to_string (frame) + ": " + sample (mine + frame * bytesPerSample, bytesPerSample)
-                           + ", recorded " + sample (theirs + frame * bytesPerSample, bytesPerSample));
+                           + ", recorded " + sample (theirs + frame * bytesPerSample, bytesPerSample), true);
         return;
     }
 }

@@ -4,6 +4,7 @@
 #include "EditorWindow.h"
 #include "log/TBLogger.h"
 #include "platform/PluginLibrary.h"
+#include "platform/ThreadId.h"
 
 #include <chrono>
 #include <cstdio>
@@ -86,6 +87,7 @@ int Player::run()
         if (role == nullptr)
         {
             role = std::make_unique<Role>();
+            role->number = node->role();
             role->thread = std::thread ([this, &role = *role] { serve (role); });
         }
     }
@@ -111,19 +113,31 @@ int Player::run()
     if (! options.compare)
         return exitDone;
 
-    say ("compared " + std::to_string (compared.load()) + " calls: " + std::to_string (differences.load()) + " differences");
+    const auto audio = audioDifferences.load();
+    say ("compared " + std::to_string (compared.load()) + " calls: " + std::to_string (differences.load()) + " differences ("
+         + std::to_string (otherDifferences.load()) + " in results, values and texts; " + std::to_string (audio) + " in blocks' audio"
+         + (audio > 0 ? ", the first in block " + std::to_string (firstDifferingBlock.load()) : std::string()) + ")");
     return differences > 0 ? exitDifferent : exitDone;
 }
 
 void Player::serve (Role& role)
 {
-    for (;;)
+    for (bool first = true;; first = false)
     {
         std::unique_lock<std::mutex> hold (role.lock);
         role.changed.wait (hold, [&role] { return role.work != nullptr || role.quit; });
 
         if (role.quit)
             return;
+
+        // The log's thread ids by role, as --info gives the recording's: only
+        // roles that play a call (one of the plug-in's own threads is none).
+        if (first && options.log)
+        {
+            char id[16];
+            std::snprintf (id, sizeof (id), "%X", currentThreadId());
+            say ("role " + std::to_string (role.number) + ": thread " + id);
+        }
 
         hold.unlock();
 

@@ -56,6 +56,7 @@ private:
         std::condition_variable changed;
         CallNode* work = nullptr;
         bool quit = false;
+        int number = 0;
     };
 
     static VstIntPtr hostCallback (AEffect*, std::int32_t opcode, std::int32_t index, VstIntPtr value, void* ptr, float opt);
@@ -73,7 +74,8 @@ private:
 
     // The findings, on standard error: differences with --compare, answers the recording lacks.
     void say (const std::string& line);
-    void differs (const CallNode& node, const std::string& what);
+    // A block's output is audio; the rest (results, values, texts, the effect's fields) is not.
+    void differs (const CallNode& node, const std::string& what, bool audio = false);
     void compareResult (const CallNode& node, VstIntPtr result);
     void compareBlock (const CallNode& node, void* const* outputs, std::uint32_t channels, std::uint32_t frames, std::uint32_t bytesPerSample);
     void compareRectangle (const CallNode& node, VstIntPtr result, const ERect* rectangle);
@@ -95,6 +97,9 @@ private:
     std::mutex sayLock;
     std::atomic<std::uint64_t> played { 0 }, editorSkipped { 0 }, neutralAnswers { 0 }, differences { 0 };
     std::atomic<std::uint64_t> blocksPlayed { 0 }, compared { 0 };
+    // Audio apart: a plug-in that is not deterministic differs there first,
+    // and its blocks' lines must not hide the results that differ.
+    std::atomic<std::uint64_t> audioDifferences { 0 }, otherDifferences { 0 }, firstDifferingBlock { 0 };
     static constexpr int maxLinesPerKind = 20;
 };
 }
