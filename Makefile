@@ -13,7 +13,7 @@ export CCACHE_BASEDIR := $(CURDIR)
 
 SCREENS = $(BUILD)/screens
 
-.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep frames \
+.PHONY: all deps configure build screens test test-sanitizers test-asan test-tsan bench fuzz demo sweep replay-sweep frames \
         strip install uninstall deb clean windows windows-i686 windows-dist
 
 all: build
@@ -78,6 +78,10 @@ demo: build
 
 sweep: build
 	@sh scripts/with-display.sh sh scripts/sweep.sh $(BUILD)
+
+# Each plug-in's session recorded through Tattlebox and replayed against it alone.
+replay-sweep: build
+	@sh scripts/with-display.sh sh scripts/replay-sweep.sh $(BUILD)
 
 # The crash report's frames in LOG, with their functions and source lines.
 frames:

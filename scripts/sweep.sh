@@ -21,6 +21,8 @@
 # TB_SWEEP_CHECKS=1 (the runs through Tattlebox with "Check Calls" and
 # "Check Audio" on: a column "checks" with the number of rules broken, and
 # WORK/checks.txt with each plug-in's "Check summary" lines).
+# Sourced with SWEEP_LIB=1 (and SWEEP_NAME for its messages and its folder in
+# BUILD_DIR), it sets all this up and gives its helpers to another sweep.
 
 set -u
 BUILD=$(cd "${1:-build}" && pwd) || exit 2
@@ -29,34 +31,21 @@ TIMEOUT=${TB_SWEEP_TIMEOUT:-60}
 FILTER=${TB_SWEEP_FILTER:-}
 TBHOST=$BUILD/tbhost
 TATTLEBOX=${TB_SWEEP_TATTLEBOX:-$BUILD/Tattlebox.so}
-WORK=${TB_SWEEP_WORK:-$BUILD/sweep}
+NAME=${SWEEP_NAME:-sweep}
+WORK=${TB_SWEEP_WORK:-$BUILD/$NAME}
 
 if [ ! -x "$TBHOST" ]; then
-    echo "sweep: $TBHOST is missing; build the tbhost target first" >&2
+    echo "$NAME: $TBHOST is missing; build the tbhost target first" >&2
     exit 2
 fi
 if [ ! -x "$BUILD/fakebin/zenity" ]; then
-    echo "sweep: $BUILD/fakebin/zenity is missing; configure $BUILD first" >&2
+    echo "$NAME: $BUILD/fakebin/zenity is missing; configure $BUILD first" >&2
     exit 2
 fi
-[ -f "$TATTLEBOX" ] || echo "sweep: no $TATTLEBOX: direct runs only"
+[ -f "$TATTLEBOX" ] || echo "$NAME: no $TATTLEBOX: direct runs only"
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
-CHECKS=${TB_SWEEP_CHECKS:-0}
-
-# With the checks, a copy of the library whose state file switches them on,
-# written anew before each run (Close writes it back).
-if [ "$CHECKS" = 1 ] && [ -f "$TATTLEBOX" ]; then
-    mkdir -p "$WORK/checked"
-    cp "$TATTLEBOX" "$WORK/checked/Tattlebox.so"
-    TATTLEBOX=$WORK/checked/Tattlebox.so
-fi
-checks_state() {
-    [ "$CHECKS" = 1 ] || return 0
-    printf '<?xml version="1.0" encoding="UTF-8"?>\n<Tattlebox><Logger><Parameters checkCalls="1" checkAudio="1"/></Logger></Tattlebox>\n' \
-        >"$WORK/checked/Tattlebox.xml"
-}
 
 # run NAME PLUGIN [VAR=VALUE...]: one tbhost run; leaves NAME.out/.err/.raw in
 # $WORK and prints the run's exit status (124 when it timed out).
@@ -79,44 +68,80 @@ outcome() {
 
 is_crash() { [ "$1" -gt 128 ] && [ "$1" -ne 137 ]; }
 
-total=0 loaded=0 transparent=0 crashes=0 timeouts=0 differing=0 tattle_loaded=0
-printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %-5s %s\n' plugin direct det tattle audio summary lines crash checks
+# count_run STATUS LETTER: a crashed run's LETTER ("T" for a timeout) into the
+# crash column ($crash) and the counts.
+count_run() {
+    is_crash "$1" && { crash="${crash}$2"; crashes=$((crashes + 1)); }
+    [ "$1" -eq 124 ] || [ "$1" -eq 137 ] && { crash="${crash}T"; timeouts=$((timeouts + 1)); }
+    return 0
+}
 
 # Packages install plug-ins through folder links (iem-plugin-suite-vst's
-# iem.at): follow them, and keep the first path of each real file.
-# shellcheck disable=SC2086
-find -L $VST_DIRS -name '*.so' -type f 2>/dev/null | sort \
-    | while IFS= read -r f; do printf '%s\t%s\n' "$(readlink -f "$f")" "$f"; done \
-    | awk -F '\t' '!seen[$1]++ { print $2 }' >"$WORK/plugins"
-while IFS= read -r plugin; do
-    case $plugin in *"$FILTER"*) ;; *) continue ;; esac
-    total=$((total + 1))
-    label=$plugin
+# iem.at): follow them, and keep the first path of each real file. Writes
+# $WORK/plugins, those that pass the filter.
+list_plugins() {
+    # shellcheck disable=SC2086
+    find -L $VST_DIRS -name '*.so' -type f 2>/dev/null | sort \
+        | while IFS= read -r f; do printf '%s\t%s\n' "$(readlink -f "$f")" "$f"; done \
+        | awk -F '\t' '!seen[$1]++ { print $2 }' | grep -F -- "$FILTER" >"$WORK/plugins"
+}
+
+# name_plugin PATH: $label, the path within its folder, and $id, the run files' name.
+name_plugin() {
+    label=$1
     for dir in $VST_DIRS; do
-        case $plugin in "${dir%/}"/*) label=${plugin#"${dir%/}"/}; break ;; esac
+        case $1 in "${dir%/}"/*) label=${1#"${dir%/}"/}; break ;; esac
     done
     id=$(echo "$label" | tr '/ ' '__')
-    crash=""
+}
 
-    s1=$(run "$id.direct1" "$plugin")
-    s2=$(run "$id.direct2" "$plugin")
-    for s in $s1 $s2; do
-        is_crash "$s" && { crash="${crash}D"; crashes=$((crashes + 1)); }
-        [ "$s" -eq 124 ] || [ "$s" -eq 137 ] && { crash="${crash}T"; timeouts=$((timeouts + 1)); }
-    done
-    [ "$s1" -eq 0 ] && loaded=$((loaded + 1))
+# direct_runs PLUGIN: its two runs on its own ($s1, $s2) and $det.
+direct_runs() {
+    s1=$(run "$id.direct1" "$1")
+    s2=$(run "$id.direct2" "$1")
+    count_run "$s1" D
+    count_run "$s2" D
     det=-
     if [ "$s1" -eq 0 ] && [ "$s2" -eq 0 ]; then
         if cmp -s "$WORK/$id.direct1.raw" "$WORK/$id.direct2.raw"; then det=yes; else det=no; fi
     fi
+}
+
+crashes=0 timeouts=0
+[ "${SWEEP_LIB:-0}" = 1 ] && return 0
+
+CHECKS=${TB_SWEEP_CHECKS:-0}
+
+# With the checks, a copy of the library whose state file switches them on,
+# written anew before each run (Close writes it back).
+if [ "$CHECKS" = 1 ] && [ -f "$TATTLEBOX" ]; then
+    mkdir -p "$WORK/checked"
+    cp "$TATTLEBOX" "$WORK/checked/Tattlebox.so"
+    TATTLEBOX=$WORK/checked/Tattlebox.so
+fi
+checks_state() {
+    [ "$CHECKS" = 1 ] || return 0
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<Tattlebox><Logger><Parameters checkCalls="1" checkAudio="1"/></Logger></Tattlebox>\n' \
+        >"$WORK/checked/Tattlebox.xml"
+}
+
+total=0 loaded=0 transparent=0 differing=0 tattle_loaded=0
+printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %-5s %s\n' plugin direct det tattle audio summary lines crash checks
+
+list_plugins
+while IFS= read -r plugin; do
+    total=$((total + 1))
+    name_plugin "$plugin"
+    crash=""
+    direct_runs "$plugin"
+    [ "$s1" -eq 0 ] && loaded=$((loaded + 1))
 
     tattle=- audio=- summary=- lines=- checks=-
     if [ -f "$TATTLEBOX" ]; then
         checks_state
         st=$(run "$id.tattle" "$TATTLEBOX" PATH="$BUILD/fakebin:$PATH" TB_ZENITY_ANSWER="$plugin" TB_ZENITY_ANSWERS=)
         tattle=$(outcome "$st")
-        is_crash "$st" && { crash="${crash}B"; crashes=$((crashes + 1)); }
-        [ "$st" -eq 124 ] || [ "$st" -eq 137 ] && { crash="${crash}T"; timeouts=$((timeouts + 1)); }
+        count_run "$st" B
         [ "$st" -eq 0 ] && tattle_loaded=$((tattle_loaded + 1))
         # Tattlebox's lines: optional time of day, then "(<thread id in hex>) ".
         lines=$(grep -cE '^([0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} )?\([0-9A-F]+\) ' "$WORK/$id.tattle.err")
