@@ -5,7 +5,7 @@
 # Tattlebox's call log (the host's stderr, or its log file), on Ardour's own
 # results and on the audio Ardour meters.
 #
-#   ardour_e2e.sh BUILD_DIR session|copies|timing|latency|scanner-nodisplay|crash
+#   ardour_e2e.sh BUILD_DIR session|copies|timing|latency|scanner-nodisplay|crash|checks|record
 #
 # Exits 77 (CTest's SKIP_RETURN_CODE) where Ardour or a target is missing.
 # Each run works in a fresh folder, kept and printed when a check fails.
@@ -51,69 +51,8 @@ unset TB_ZENITY_ANSWER TB_ZENITY_ANSWERS TB_ZENITY_LOG
 . "$(dirname "$0")/../support/checks.sh"
 trap finish_checks EXIT
 
-# A copy, not the build's file: the build may be relinked while we run. -p
-# keeps the build's mtime: a library newer than its scan cache is rescanned
-# by Ardour, and new_plugin then finds nothing.
-copy_plugin() {  # copy_plugin NAME.so
-    cp -p "$build/Tattlebox.so" "$work/vst/$1"
-}
-
-# remember_target STATE_FILE TARGET: a state file that names the target, so
-# that the library loads it without asking.
-remember_target() {
-    cat > "$1" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<Tattlebox>
-  <LastDir>$(dirname "$2")</LastDir>
-  <Target>$2</Target>
-  <Logger>
-    <Parameters logParameters="1" logReturnParameters="1" logTime="0" rememberTarget="1"/>
-  </Logger>
-</Tattlebox>
-EOF
-}
-
-# Tattlebox's lines: optional "hh:mm:ss.mmm ", "(thread) ", "logger:", text.
-line_re() {  # line_re LOGGER TEXT_REGEX
-    local logger=${1//./\\.}
-    printf '^([0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} )?\\([0-9A-Fa-f]+\\) %s:%s' "$logger" "$2"
-}
-count() {  # count FILE LOGGER TEXT_REGEX
-    grep -cE "$(line_re "$2" "$3")" "$1"
-}
-has() { [ "$(count "$@")" -gt 0 ]; }
-# Lines of FILE after the first line matching FROM, before the next one matching TO.
-between() {  # between FILE FROM TO
-    awk -v from="$2" -v to="$3" '!on && $0 ~ from { on = 1; next } on && $0 ~ to { exit } on' "$1"
-}
-equals() { [ "$1" -eq "$2" ]; }
-in_range() { [ "$1" -ge "$2" ] && [ "$1" -le "$3" ]; }
-dialogs() {  # number of dialogs the scripted zenity logged
-    if [ -f "$1" ]; then grep -c '^end$' "$1"; else echo 0; fi
-}
-
-scan() {  # scan LIBRARY LOG: Ardour's scanner, as Ardour runs it
-    logs+=("$2")
-    LD_LIBRARY_PATH=/usr/lib/ardour7 timeout -k 10 "$limit" "$scanner" -f "$1" > "$2" 2>&1
-}
-
-cache_of() {  # the scanner's cache file recording LIBRARY
-    grep -l "binary=\"$1\"" "$XDG_CACHE_HOME"/ardour7/vst/*.v2i 2>/dev/null | head -n 1
-}
-
-run_lua() {  # run_lua LOG SCRIPT ARGS...
-    local log=$1
-    shift
-    logs+=("$log")
-    timeout -k 10 "$limit" "$lua_tool" "$here/$1" "${@:2}" > "$log" 2>&1
-}
-
-need_display() {
-    if [ -z "${DISPLAY:-}" ]; then
-        fail "no X display: run under scripts/with-display.sh"
-        exit 1
-    fi
-}
+# shellcheck source=helpers.sh
+. "$here/helpers.sh"
 
 # One track, Tattlebox hosting 3BandEQ: scan, a session that rolls and sets
 # parameters, saved, closed, loaded again (the dialog asks again), closed.
@@ -449,6 +388,48 @@ test_checks() {
     grep -E "$(line_re 3BandEQ-vst.so 'Check')" "$log" "$work/scan.log" | sed -E 's/^[^:]*:[^:]*:/info: /' | sort | uniq -c | sort -rn
 }
 
+# Record Session in a real host: Ardour rolls 3BandEQ through Tattlebox while
+# its parameters change, recorded with the audio; tbreplay then plays the
+# recording against 3BandEQ alone and must give every result and block as
+# recorded. Ardour's main and audio threads interleave their calls, in the
+# replay too but not alike: the logs are compared thread by thread, by role.
+test_record() {
+    need_display
+    copy_plugin Tattlebox.so
+    remember_target "$work/vst/Tattlebox.xml" "$eq"
+    sed -i 's/rememberTarget="1"/rememberTarget="1" recordSession="1" recordAudio="1" logToFile="1"/' "$work/vst/Tattlebox.xml"
+    scan "$work/vst/Tattlebox.so" "$work/scan.log"
+    # The scan is a session of its own: the session's recording and log start afresh.
+    rm -f "$work/vst/Tattlebox.tbrec" "$work/vst/Tattlebox.log"
+
+    local log=$work/session.log status
+    run_lua "$log" record.lua "$work/session" "3 Band EQ"
+    status=$?
+    expect "ardour7-lua exits with 0 (status $status)" equals $status 0
+    expect "the script ran to its end" grep -q '^E2E closed' "$log"
+
+    local recording=$work/vst/Tattlebox.tbrec recorded=$work/vst/Tattlebox.log replay=$work/replay
+    logs+=("$recorded" "$replay.err" "$work/log-diff")
+    "$build/tbreplay" --info "$recording" >"$work/roles"
+    local calls roles
+    calls=$(sed -n 's/^.*:Recorded \([0-9]*\) calls$/\1/p' "$recorded")
+    roles=$(sed -n 's/^.*, \([0-9]*\) thread roles, .*$/\1/p' "$work/roles")
+    expect "the session was recorded whole (${calls:-no} calls)" test "${calls:-0}" -gt 100
+    expect "Ardour's threads have roles of their own (${roles:-none})" test "${roles:-0}" -ge 2
+
+    local started
+    started=$(date +%s%N)
+    "$build/tbreplay" --log --compare "$recording" "$eq" >"$replay.log" 2>"$replay.err"
+    status=$?
+    echo "info: $calls calls in $roles thread roles, replayed in $((($(date +%s%N) - started) / 1000000)) ms"
+    expect "tbreplay --compare exits with 0 (status $status)" equals $status 0
+    expect "tbreplay finds no difference: $(sed -n 's/^tbreplay: compared //p' "$replay.err")" \
+        grep -qE '^tbreplay: compared [0-9]+ calls: 0 differences' "$replay.err"
+    sh "$here/../../tools/compare-replay-log.sh" "$recorded" "$replay.log" "$work/roles" "$replay.err" >"$work/log-diff"
+    status=$?
+    expect "the replay logs each role's calls as recorded ($(head -n 1 "$work/log-diff"))" equals $status 0
+}
+
 case $test in
     session) test_session ;;
     checks) test_checks ;;
@@ -457,6 +438,7 @@ case $test in
     latency) test_latency ;;
     scanner-nodisplay) test_scanner_nodisplay ;;
     crash) test_crash ;;
+    record) test_record ;;
     *) echo "unknown sub-command: $test"; exit 2 ;;
 esac
 [ "$failures" -eq 0 ]
