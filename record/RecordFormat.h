@@ -45,16 +45,11 @@ namespace recording
 
     // What a call's function was; the dispatcher's and audioMaster's opcodes
     // are those of the call log's catalogue.
+    // 0 is the plug-in's entry ("main"); then 1, 2, 3... in this order.
     enum Function : std::uint8_t
     {
-        recordedEntry = 0,   // the plug-in's entry ("main")
-        recordedDispatcher = 1,
-        recordedAudioMaster = 2,
-        recordedProcess = 3,
-        recordedProcessReplacing = 4,
-        recordedProcessDoubleReplacing = 5,
-        recordedSetParameter = 6,
-        recordedGetParameter = 7
+        recordedEntry, recordedDispatcher, recordedAudioMaster, recordedProcess, recordedProcessReplacing,
+        recordedProcessDoubleReplacing, recordedSetParameter, recordedGetParameter
     };
 
     enum PayloadKind : std::uint16_t

@@ -54,10 +54,7 @@ printf "$row" plugin det record calls replay results log crash audio
 
 list_plugins
 while IFS= read -r plugin; do
-    total=$((total + 1))
-    name_plugin "$plugin"
-    crash=""
-    direct_runs "$plugin"
+    next_plugin "$plugin"
 
     st=$(record "$plugin")
     count_run "$st" B

@@ -107,6 +107,14 @@ direct_runs() {
     fi
 }
 
+# next_plugin PLUGIN: counted, named, and run twice on its own.
+next_plugin() {
+    total=$((total + 1))
+    name_plugin "$1"
+    crash=""
+    direct_runs "$1"
+}
+
 crashes=0 timeouts=0
 [ "${SWEEP_LIB:-0}" = 1 ] && return 0
 
@@ -130,10 +138,7 @@ printf '%-44s %-7s %-4s %-7s %-6s %-8s %7s %-5s %s\n' plugin direct det tattle a
 
 list_plugins
 while IFS= read -r plugin; do
-    total=$((total + 1))
-    name_plugin "$plugin"
-    crash=""
-    direct_runs "$plugin"
+    next_plugin "$plugin"
     [ "$s1" -eq 0 ] && loaded=$((loaded + 1))
 
     tattle=- audio=- summary=- lines=- checks=-

@@ -49,6 +49,8 @@ unset TB_ZENITY_ANSWER TB_ZENITY_ANSWERS TB_ZENITY_LOG
 
 # shellcheck source=../support/checks.sh
 . "$(dirname "$0")/../support/checks.sh"
+# shellcheck source=../support/log-lines.sh
+. "$(dirname "$0")/../support/log-lines.sh"
 trap finish_checks EXIT
 
 # shellcheck source=helpers.sh
@@ -143,14 +145,7 @@ test_copies() {
     expect "ardour7-lua exits with 0 (status $status)" equals $status 0
     expect "the script ran to its end" grep -q '^E2E closed' "$log"
 
-    local logger target
-    for logger in 3BandEQ-vst.so MVerb-vst.so; do
-        [ "$logger" = 3BandEQ-vst.so ] && target=$eq || target=$mverb
-        expect "$logger: target loaded once" equals "$(count "$log" "$logger" "Loaded $target\$")" 1
-        expect "$logger: processReplacing calls" has "$log" "$logger" 'processReplacing\('
-        expect "$logger: one effClose" equals "$(count "$log" "$logger" 'effClose')" 1
-        expect "$logger: Unloaded" equals "$(count "$log" "$logger" "Unloaded $target\$")" 1
-    done
+    two_copies_hosted "$log" "$eq" "$mverb"
     expect "3BandEQ-vst.so: setParameter of Master logged" \
         has "$log" 3BandEQ-vst.so 'setParameter\(index: 3, parameter: 0\.250*\)'
     expect "MVerb-vst.so: setParameter of Gain logged" \

@@ -10,30 +10,7 @@ copy_plugin() {  # copy_plugin NAME.so
     cp -p "$build/Tattlebox.so" "$work/vst/$1"
 }
 
-# remember_target STATE_FILE TARGET: a state file that names the target, so
-# that the library loads it without asking.
-remember_target() {
-    cat > "$1" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<Tattlebox>
-  <LastDir>$(dirname "$2")</LastDir>
-  <Target>$2</Target>
-  <Logger>
-    <Parameters logParameters="1" logReturnParameters="1" logTime="0" rememberTarget="1"/>
-  </Logger>
-</Tattlebox>
-EOF
-}
 
-# Tattlebox's lines: optional "hh:mm:ss.mmm ", "(thread) ", "logger:", text.
-line_re() {  # line_re LOGGER TEXT_REGEX
-    local logger=${1//./\\.}
-    printf '^([0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} )?\\([0-9A-Fa-f]+\\) %s:%s' "$logger" "$2"
-}
-count() {  # count FILE LOGGER TEXT_REGEX
-    grep -cE "$(line_re "$2" "$3")" "$1"
-}
-has() { [ "$(count "$@")" -gt 0 ]; }
 # Lines of FILE after the first line matching FROM, before the next one matching TO.
 between() {  # between FILE FROM TO
     awk -v from="$2" -v to="$3" '!on && $0 ~ from { on = 1; next } on && $0 ~ to { exit } on' "$1"

@@ -123,6 +123,20 @@ protected:
 };
 
 // tbLogger freshly initialised as "MyDelay.dll", its lines captured.
+// A folder of its own under the system's temporary one, gone with the object.
+struct TemporaryFolder
+{
+    explicit TemporaryFolder (const char* prefix)
+        : file (juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile (prefix, "", false))
+    {
+        file.createDirectory();
+    }
+
+    ~TemporaryFolder() { file.deleteRecursively(); }
+
+    juce::File file;
+};
+
 class LoggerTest : public CapturingTest
 {
 protected:

@@ -23,16 +23,13 @@ namespace
         void SetUp() override
         {
             LoggerTest::SetUp();
-            folder = juce::File::getSpecialLocation (juce::File::tempDirectory).getNonexistentChildFile ("tb-record", "", false);
-            ASSERT_TRUE (folder.createDirectory());
-            recordFile.setPlace (folder.getChildFile ("Tattlebox.tbrec"));
+            recordFile.setPlace (folder.file.getChildFile ("Tattlebox.tbrec"));
             ASSERT_TRUE (recordFile.start (true));
         }
 
         void TearDown() override
         {
             recordFile.finish();
-            folder.deleteRecursively();
             LoggerTest::TearDown();
         }
 
@@ -53,7 +50,7 @@ namespace
             return { std::istreambuf_iterator<char> (in), std::istreambuf_iterator<char>() };
         }
 
-        juce::File folder;
+        TemporaryFolder folder { "tb-record" };
     };
 
     const RecordedEvent& find (const Recording& recording, std::uint8_t type, std::int32_t opcode,
