@@ -272,7 +272,7 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
 
     // Time Calls, on the Options page: the AEffect page then shows durations,
     // and a note with every figure over the row pointed at.
-    const int timeCallsY = pageY + 188 + 12;
+    const int timeCallsY = pageY + 176 + 11; // its row: two headings and four switches down
     click (window, pageX + 50, timeCallsY);
     click (window, 3 + 100, tabY (0));
     std::system (("xdotool mousemove --window " + window + " 700 600").c_str());

@@ -139,7 +139,7 @@ TEST (Sweep, TabulatesDirectRunsOfAFolder)
 
     EXPECT_EQ (r.exitStatus, 0) << r.out << r.err;
     EXPECT_TRUE (contains (r.out, "\ntp_basic.so ")) << r.out;
-    EXPECT_TRUE (contains (r.out, "plug-ins: 15, loaded directly: 12, through Tattlebox: 0")) << r.out;
+    EXPECT_TRUE (contains (r.out, "plug-ins: 16, loaded directly: 13, through Tattlebox: 0")) << r.out;
 
     std::istringstream table (r.out);
 
