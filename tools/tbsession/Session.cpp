@@ -44,9 +44,12 @@ VstIntPtr dispatch (AEffect* effect, std::int32_t opcode, std::int32_t index = 0
 
 // Plug-in texts may overrun the published limits or hold anything: a roomy
 // buffer, a terminator of our own, and one summary line stays one line.
+// Aligned, so that it never starts just before the end of a page: a text
+// check reads past a limit only within its page, and its line would then
+// depend on where the stack happened to lie.
 std::string queryText (AEffect* effect, std::int32_t opcode, std::int32_t index = 0)
 {
-    char buffer[512] = {};
+    alignas (64) char buffer[512] = {};
     dispatch (effect, opcode, index, 0, buffer);
     buffer[sizeof (buffer) - 1] = 0;
     std::string text (buffer);
