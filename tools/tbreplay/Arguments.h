@@ -43,6 +43,6 @@ private:
 // [replay threads] note: said where the recorded answer cannot be given as it was.
 VstIntPtr answerFromRecording (const CallNode& callback, void* ptr, std::string& note);
 
-// Whether an opcode belongs to the editor (opened only with --editor).
+// [any thread] Whether an opcode belongs to the editor (opened only with --editor).
 bool isEditorCall (const recording::RecordHeader& header) noexcept;
 }

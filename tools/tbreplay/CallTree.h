@@ -39,6 +39,6 @@ struct CallTree
 // [any thread] The recording must outlive the tree.
 CallTree buildCallTree (const Recording& recording);
 
-// "effGetParamName", "audioMasterGetTime", "processReplacing", "main".
+// [any thread] "effGetParamName", "audioMasterGetTime", "processReplacing", "main".
 std::string callName (const recording::RecordHeader& header);
 }
