@@ -55,7 +55,15 @@ bool SessionRecorder::start (bool audio) noexcept
     if (! ring.allocate (ringBytes))
         return false;
 
+    // A session of its own: roles and numbers from the start, as the file is.
     withAudio = audio;
+    sequence.store (1);
+    numRoles.store (0);
+
+    for (auto& thread : roleThreads)
+        thread.store (0);
+
+    ring.takeLost();
     on.store (true, std::memory_order_release);
     return true;
 }

@@ -217,6 +217,21 @@ TEST_F (RecordingTest, ThreadsGetRolesInTheOrderTheyFirstCall)
         }
 }
 
+// A host that opens a second session in the same process gets a recording of its own.
+TEST_F (RecordingTest, ASecondSessionNumbersItsCallsAndRolesAnew)
+{
+    std::thread ([] { sessionRecorder.returnDispatcher (sessionRecorder.callDispatcher (0, 0, 0, nullptr, 0.0f), 0, 0, 0, nullptr, 0); }).join();
+    recordFile.finish();
+    ASSERT_TRUE (recordFile.start (false));
+    sessionRecorder.returnDispatcher (sessionRecorder.callDispatcher (1, 0, 0, nullptr, 0.0f), 1, 0, 0, nullptr, 0);
+
+    const auto recording = finishAndRead();
+    ASSERT_EQ (recording.events.size(), 2u);
+    EXPECT_EQ (recording.events[0].header.sequence, 1u);
+    EXPECT_EQ (recording.events[0].header.role, 0);
+    EXPECT_EQ (recording.header.flags, 0);
+}
+
 // A recording cut anywhere keeps the records before the cut; damage and foreign files are refused.
 TEST_F (RecordingTest, CutFilesKeepWhatCameBeforeDamagedOnesAreRefused)
 {
