@@ -9,6 +9,7 @@
 #include "record/RecordReader.h"
 #include "record/SessionRecorder.h"
 
+#include <atomic>
 #include <cstring>
 #include <fstream>
 #include <thread>
@@ -312,4 +313,59 @@ TEST (RecordRing, NoRoomIsCountedAndWrappedRecordsReadWhole)
     }
 
     EXPECT_EQ (ring.takeLost(), 0u);
+}
+
+// Several threads record at once while the reader empties the ring: every
+// record read is whole (its bytes are what its writer wrote), and every one
+// is either read or counted as lost.
+TEST (RecordRing, ConcurrentWritersNeverTearARecord)
+{
+    RecordRing ring;
+    ASSERT_TRUE (ring.allocate (64 * 1024));
+    constexpr int writers = 4, perWriter = 20000;
+    std::atomic<int> writing { writers };
+    std::uint64_t read = 0, torn = 0;
+
+    std::thread reader ([&] {
+        for (RecordRing::Span span; writing.load() > 0 || ring.peek (span);)
+        {
+            if (! ring.peek (span))
+                continue;
+
+            std::vector<std::uint8_t> copy (span.size());
+            std::memcpy (copy.data(), span.first, span.firstSize);
+            std::memcpy (copy.data() + span.firstSize, span.second, span.secondSize);
+
+            for (std::size_t i = 8; i < copy.size(); ++i)
+                torn += copy[i] != copy[4];
+
+            ring.release (span);
+            ++read;
+        }
+    });
+
+    std::vector<std::thread> threads;
+
+    for (int w = 0; w < writers; ++w)
+        threads.emplace_back ([&, w] {
+            for (int i = 0; i < perWriter; ++i)
+            {
+                // Sizes from 16 to 1016 bytes, every byte after the size word the same mark.
+                const auto size = (std::uint32_t) (16 + 8 * ((i * 7 + w) % 126));
+                const auto room = ring.reserve (size);
+                std::vector<std::uint8_t> bytes (size - 4, (std::uint8_t) (w * 50 + i % 50 + 1));
+                ring.write (room, 4, bytes.data(), bytes.size());
+                ring.publish (room);
+            }
+
+            --writing;
+        });
+
+    for (auto& thread : threads)
+        thread.join();
+
+    reader.join();
+    EXPECT_EQ (torn, 0u);
+    EXPECT_EQ (read + ring.takeLost(), (std::uint64_t) writers * perWriter);
+    EXPECT_GT (read, 0u);
 }
