@@ -10,6 +10,7 @@
 #include "log/LogFile.h"
 #include "log/TBLogger.h"
 #include "log/TraceFile.h"
+#include "record/SessionRecorder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -176,7 +177,10 @@ namespace
 
         if (callGate.enter (CallGate::intoTarget))
         {
+            // "Record Session" off, as the thunk asks it.
+            const auto recorded = sessionRecorder.callDispatcher (opcode, 0, 512, nullptr, 44100.0f);
             result = target (opcode);
+            sessionRecorder.returnDispatcher (recorded, opcode, 0, 512, nullptr, result);
             callGate.leave (CallGate::intoTarget);
         }
 
