@@ -97,6 +97,14 @@ wait_until() {  # wait_until DESCRIPTION COMMAND...
     done
 }
 
+# A process that ended: a background job stays a zombie until waited for,
+# and kill -0 still finds it.
+ended() { ! kill -0 "$1" 2>/dev/null || grep -q '^State:.*Z' "/proc/$1/status" 2>/dev/null; }
+server_is() { [ "$(tr -d ' ' <"/tmp/.X$1-lock" 2>/dev/null)" = "$2" ] && xdpyinfo >/dev/null 2>&1; }
+server_up_or_ended() { server_is "$1" "$2" || ended "$2"; }
+wm_up() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; }
+wm_up_or_ended() { wm_up || ended "$1"; }
+
 # A display of our own, numbered from 99 up as the other GUI tests do: Xvfb's
 # own choice (-displayfd) takes :0 where no server runs, and tests that unset
 # DISPLAY would then meet it (the framework falls back to :0). Two tests may
@@ -110,11 +118,13 @@ start_display() {  # start_display [WIDTHxHEIGHT]
             export DISPLAY=:$number
             # Ours once its lock file names it: a server another test started
             # on the same number answers xdpyinfo too.
-            wait_until "Xvfb on :$number" sh -c "! kill -0 $xvfb 2>/dev/null || { [ \"\$(tr -d ' ' </tmp/.X$number-lock 2>/dev/null)\" = $xvfb ] && xdpyinfo >/dev/null 2>&1; }"
-            if kill -0 $xvfb 2>/dev/null; then
+            wait_until "Xvfb on :$number" server_up_or_ended $number $xvfb
+            if server_is $number $xvfb; then
                 pids+=($xvfb)
                 break
             fi
+            kill $xvfb 2>/dev/null
+            wait $xvfb 2>/dev/null
         fi
         number=$((number + 1))
     done
@@ -122,10 +132,21 @@ start_display() {  # start_display [WIDTHxHEIGHT]
         fail "Xvfb did not start"
         exit 1
     fi
-    # JUCE's windows provoke X errors without a window manager.
-    openbox >/dev/null 2>&1 &
-    pids+=($!)
-    wait_until "openbox" sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"'
+    # JUCE's windows provoke X errors without a window manager. One that
+    # gave up (a loaded machine, a server still settling) is started again.
+    local try wm
+    for try in 1 2 3; do
+        openbox >>"$work/openbox.log" 2>&1 &
+        wm=$!
+        pids+=($wm)
+        wait_until "openbox" wm_up_or_ended $wm
+        if wm_up; then
+            return 0
+        fi
+        wait $wm 2>/dev/null
+        echo "info: openbox ended before it managed the display (try $try): $(tail -n 1 "$work/openbox.log")"
+    done
+    fail "no window manager on $DISPLAY"
 }
 
 # First of all: Qtractor's first session on a new server starts only about
