@@ -107,7 +107,7 @@ namespace
         follow (wrapperEffect.version, target.version);
     }
 
-    // [audio] A block to the target's function in the given slot, then its end to the logger.
+    // The recording's name for a block's function.
     constexpr std::uint8_t recordedBlock (AEffectFunction function) noexcept
     {
         return function == functionProcess ? recording::recordedProcess
@@ -115,6 +115,7 @@ namespace
                                                     : recording::recordedProcessDoubleReplacing;
     }
 
+    // [audio] A block to the target's function in the given slot, then its end to the logger.
     template <typename Process, typename Sample>
     void forwardBlock (Process AEffect::* slot, AEffectFunction function, TBLogger::CallStart started,
                        Sample** inputs, Sample** outputs, std::int32_t sampleFrames)
