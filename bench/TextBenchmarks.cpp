@@ -66,6 +66,8 @@ namespace
 
         for (auto _ : state)
             tbLogger.logDispatcherReturn (8, name, 0, 3);
+
+        tbLogger.setLineSink (nullptr);
     }
 }
 

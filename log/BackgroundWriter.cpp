@@ -2,6 +2,7 @@
 #include "LogFile.h"
 #include "TBLogger.h"
 #include "TraceFile.h"
+#include "TraceRing.h"
 #include "../record/RecordFile.h"
 
 #include "../platform/DebugOutput.h"
@@ -173,6 +174,9 @@ bool BackgroundWriter::start() noexcept
 void BackgroundWriter::run() noexcept
 {
     blockBrokenPipeSignal();
+    // Here rather than on the first calls' threads.
+    lineRing.touchPages();
+    traceRing.touchPages();
     int idleRounds = 0;
     auto offsetRefreshed = steady_clock::now();
 

@@ -58,6 +58,9 @@ public:
     // [any thread] A cursor at the ring's head: it reads only what comes next.
     Cursor cursorAtHead (int patience, bool writerOnly) const noexcept;
 
+    // [any thread] Every page of the ring in memory (RingWait.h); the background writer does it at its start.
+    void touchPages() noexcept { touchSlotPages (slots); }
+
 private:
     static constexpr int wordsPerSlot = (maxLineBytes + 1 + 7) / 8;
 
@@ -72,6 +75,9 @@ private:
     };
 
     bool claim (Slot& slot, std::uint64_t ticket) noexcept;
+    static void prefetchForWriting (const Slot& slot) noexcept;
+    // The stamp and a typical line's words.
+    static constexpr int prefetchedBytes = 192;
     bool copyOut (const Slot& slot, std::uint64_t ticket, char* text, std::size_t& length) const noexcept;
 
     // A slot's length carries this bit while the writer still has to write it.

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -46,6 +48,21 @@ struct RingWait
         return waitsFor (next, end) ? waitForIt : missedIt;
     }
 };
+
+// [any thread] Brings every page of a ring's slots into memory: an
+// untouched page of static storage costs its first writer a page fault, an
+// audio thread's microseconds. Adding 0 to each stamp writes it without
+// changing it, so that threads writing lines meanwhile lose nothing. Every
+// page holds a stamp (slots are smaller than a page) but perhaps the last.
+template <typename Slot, std::size_t count>
+void touchSlotPages (Slot (&slots)[count]) noexcept
+{
+    for (auto& slot : slots)
+        slot.stamp.fetch_add (0, std::memory_order_relaxed);
+
+    auto& lastWords = slots[count - 1].words;
+    lastWords[sizeof (lastWords) / sizeof (lastWords[0]) - 1].fetch_add (0, std::memory_order_relaxed);
+}
 
 // [any thread, realtime] The same bits as another type of the same size.
 template <typename To, typename From>

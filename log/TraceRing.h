@@ -47,6 +47,9 @@ public:
     Cursor cursorAtHead() const noexcept;
     std::uint64_t pushed() const noexcept { return head.load (std::memory_order_acquire); }
 
+    // [any thread] Every page of the ring in memory (RingWait.h); the background writer does it at its start.
+    void touchPages() noexcept { touchSlotPages (slots); }
+
 private:
     static constexpr int wordsPerRecord = 6;
 

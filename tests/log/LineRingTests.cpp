@@ -96,6 +96,7 @@ TEST (LineRing, AReaderThatFallsBehindCountsExactlyWhatItMissed)
     EXPECT_EQ (first, (std::uint64_t) (total - LineRing::numSlots)) << "the newest lines are the ones kept";
 }
 
+// With the background writer's start-up bringing the ring's pages in meanwhile.
 TEST (LineRing, EightWritersAtOnceNeverTearOrMixALine)
 {
     auto ring = freshRing();
@@ -116,11 +117,15 @@ TEST (LineRing, EightWritersAtOnceNeverTearOrMixALine)
             --running;
         });
 
+    std::thread toucher ([&] { while (running > 0) ring->touchPages(); });
+
     // The reader reads while they write, as the window's timer does.
     Collector reader;
 
     while (running > 0)
         ring->read (reader, 4000);
+
+    toucher.join();
 
     for (auto& t : threads)
         t.join();
