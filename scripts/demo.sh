@@ -46,13 +46,13 @@ if [ -n "$DISPLAY" ] && command -v xdotool >/dev/null && command -v import >/dev
         sleep 0.7
         xdotool windowraise "$id" 2>/dev/null
         sleep 0.2
-        import -window "$id" "$shot" 2>/dev/null
+        timeout 10 import -window "$id" "$shot" 2>/dev/null
         # The Log page (the fifth tab) with the session's lines so far.
         xdotool mousemove --window "$id" 103 242 click 1 2>/dev/null
         sleep 0.5
         xdotool windowraise "$id" 2>/dev/null
         sleep 0.2
-        import -window "$id" "$logshot" 2>/dev/null
+        timeout 10 import -window "$id" "$logshot" 2>/dev/null
     ) &
     shooter=$!
 fi

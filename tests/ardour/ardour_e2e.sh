@@ -180,13 +180,13 @@ test_timing() {
         [ -n "$id" ] || exit 0
         sleep 1.5
         xdotool windowraise "$id" 2>/dev/null
-        import -window "$id" "$screens/ardour-timing-aeffect.png" 2>/dev/null
+        timeout 10 import -window "$id" "$screens/ardour-timing-aeffect.png" 2>/dev/null
         xdotool mousemove --window "$id" 300 $((35 + 3 * 16 + 8)) 2>/dev/null
         sleep 1.3
-        import -window "$id" "$screens/ardour-timing-note.png" 2>/dev/null
+        timeout 10 import -window "$id" "$screens/ardour-timing-note.png" 2>/dev/null
         xdotool mousemove --window "$id" 103 101 click 1 2>/dev/null
         sleep 0.6
-        import -window "$id" "$screens/ardour-timing-dispatcher.png" 2>/dev/null
+        timeout 10 import -window "$id" "$screens/ardour-timing-dispatcher.png" 2>/dev/null
     ) &
     local shooter=$!
 

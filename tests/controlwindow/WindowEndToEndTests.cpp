@@ -164,7 +164,7 @@ namespace
     // The pixels of one area of the window, as raw RGB.
     std::string pixels (const std::string& window, int x, int y, int w, int h)
     {
-        return output ("import -window " + window + " -crop " + std::to_string (w) + "x" + std::to_string (h)
+        return output ("timeout 10 import -window " + window + " -crop " + std::to_string (w) + "x" + std::to_string (h)
                        + "+" + std::to_string (x) + "+" + std::to_string (y) + " +repage rgb:-");
     }
 
@@ -212,7 +212,7 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     pause (300);
 
     fs::create_directories (buildDir / "screens");
-    std::system (("import -window " + window + " " + (buildDir / "screens" / "control-window.png").string()).c_str());
+    std::system (("timeout 10 import -window " + window + " " + (buildDir / "screens" / "control-window.png").string()).c_str());
 
     // Counters on the page in front rise while audio runs.
     const int processReplacingRow = 3, dispatcherRow = 0;
@@ -260,13 +260,13 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     const auto tabY = [] (int index) { return 31 + 47 * index + 23; };
     click (window, 3 + 100, tabY (4));
     pause (400);
-    std::system (("import -window " + window + " " + (buildDir / "screens" / "log-page.png").string()).c_str());
+    std::system (("timeout 10 import -window " + window + " " + (buildDir / "screens" / "log-page.png").string()).c_str());
     click (window, 3 + 100, tabY (3));
     pause (400);
-    std::system (("import -window " + window + " " + (buildDir / "screens" / "options-page.png").string()).c_str());
+    std::system (("timeout 10 import -window " + window + " " + (buildDir / "screens" / "options-page.png").string()).c_str());
     click (window, 3 + 100, tabY (5));
     pause (400);
-    std::system (("import -window " + window + " " + (buildDir / "screens" / "checks-page.png").string()).c_str());
+    std::system (("timeout 10 import -window " + window + " " + (buildDir / "screens" / "checks-page.png").string()).c_str());
     click (window, 3 + 100, tabY (3));
     EXPECT_TRUE (fs::exists (buildDir / "screens" / "log-page.png"));
 
@@ -283,7 +283,7 @@ TEST (ControlWindowEndToEnd, ShowsCallsLiveObeysClicksAndGoesWithClose)
     std::system (("xdotool mousemove --window " + window + " " + std::to_string (pageX + 100) + " "
                   + std::to_string (pageY + processReplacingRow * rowHeight + 8)).c_str());
     EXPECT_TRUE (waitUntil ([&] { return noteArea() != withoutNote; }, 3000)) << "no timing note";
-    std::system (("import -window " + window + " " + (buildDir / "screens" / "timing-note.png").string()).c_str());
+    std::system (("timeout 10 import -window " + window + " " + (buildDir / "screens" / "timing-note.png").string()).c_str());
 
     // Close takes the window away, and nothing of it runs on afterwards.
     ASSERT_TRUE (host.send ("close"));

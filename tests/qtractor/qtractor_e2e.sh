@@ -527,7 +527,7 @@ test_editor() {
     mkdir -p "$screens"
     picture=$screens/qtractor-editor.png
     rm -f "$picture"
-    import -window root "$picture"
+    timeout 10 import -window root "$picture"
     expect "picture $picture" test -s "$picture"
     expect "the editor is drawn" drawn "$picture" "$editor"
     expect "Qtractor's mixer is drawn" drawn "$picture" "$mixer"

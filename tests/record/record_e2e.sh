@@ -96,7 +96,7 @@ test_editor() {
     sh "$source/scripts/with-display.sh" sh -c "\"$build/tbreplay\" --editor --compare --delay 40 \"$work/Tattlebox.tbrec\" $target \
         >\"$work/replay.out\" 2>\"$work/replay.err\" & replayed=\$!
         for i in \$(seq 200); do xdotool search --name 'tbreplay editor' >/dev/null 2>&1 && break; sleep 0.05; done
-        sleep 0.4; import -window root \"$build/screens/tbreplay-editor.png\"; wait \$replayed"
+        sleep 0.4; timeout 10 import -window root \"$build/screens/tbreplay-editor.png\"; wait \$replayed"
     expect "with --editor every call is played, the same answers: $(tail -n 1 "$work/replay.err")" \
         grep -q "compared [0-9]* calls: 0 differences" "$work/replay.err"
     expect "none skipped" bash -c "! grep -q skipped '$work/replay.err'"

@@ -60,6 +60,16 @@ find_window() {
     return 1
 }
 
+# A picture of a window. An import can stall against Wine's window (seen once,
+# the X server and with it the session stuck behind it): bounded, tried again.
+shoot() {
+    local try
+    for try in 1 2 3; do
+        timeout 10 import -window "$1" "$2" 2>/dev/null && return 0
+    done
+    return 1
+}
+
 # Answers the next file dialog: a path (or a bare file name) typed into it,
 # or CANCEL. Runs in the background beside the host.
 answer_dialog() {
@@ -72,7 +82,7 @@ answer_dialog() {
     sleep 0.5
     # A picture of the first dialog of a run where one is asked for (title, folder, "*.dll").
     if [ -n "${DIALOG_PICTURE:-}" ]; then
-        import -window "$window" "$DIALOG_PICTURE" 2>/dev/null
+        shoot "$window" "$DIALOG_PICTURE"
         DIALOG_PICTURE=
     fi
     xdotool windowfocus --sync "$window" 2>/dev/null
@@ -301,11 +311,11 @@ test_window() {
         window=$(find_window "Tattlebox - tp_basic.dll")
         [ -n "$window" ] || exit 1
         sleep 1.5
-        import -window "$window" "$SCREENS/control-window-wine.png"
+        shoot "$window" "$SCREENS/control-window-wine.png"
         # The Log page, the fifth tab.
         xdotool mousemove --window "$window" 103 242 click 1
         sleep 1
-        import -window "$window" "$SCREENS/log-page-wine.png"
+        shoot "$window" "$SCREENS/log-page-wine.png"
     ) 2>/dev/null &
     local shooter=$!
     run_host "$dir" "$(winpath "$PLUGINS/tp_basic.dll")" -- --pump-ms 700
