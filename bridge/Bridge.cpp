@@ -275,6 +275,7 @@ namespace
         // second session's timer thread) and so be destroyed before the
         // handler stops that thread: made now, it outlives the handler.
         juce::Thread::getCurrentThread();
+        makeWindowSystemStatics();
         callAtProcessExit (stopWindowAtExit);
     }
 

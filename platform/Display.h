@@ -5,3 +5,10 @@
 
 // [message] With the framework up.
 bool canShowWindows();
+
+// [any thread] Makes now the window system's statics that the framework would
+// otherwise make at their first use: one made after the handler that stops
+// the message thread at a process's exit would be destroyed before it runs,
+// under a message thread still handling events. Nothing where the platform
+// ends that thread itself.
+void makeWindowSystemStatics() noexcept;

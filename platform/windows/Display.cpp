@@ -17,3 +17,5 @@ bool canShowWindows()
     ::DestroyWindow (probe);
     return juce::Desktop::getInstance().getDisplays().getPrimaryDisplay() != nullptr;
 }
+
+void makeWindowSystemStatics() noexcept {}
