@@ -50,6 +50,33 @@ namespace
         output[length++] = '\n';
         writeDebugLines (output, length, standardErrorWaitMs);
     }
+
+    // The rings' pages brought in by the writer rather than by the calls' threads
+    // (RingWait.h): the line ring a piece a round, from where lines go next, so
+    // that the session's first lines are not held up behind its 4 MiB; then the
+    // trace ring's 448 KiB at once.
+    struct RingPages
+    {
+        static constexpr std::size_t slotsPerRound = 256;
+
+        void touchSome() noexcept
+        {
+            if (touched < (std::size_t) LineRing::numSlots)
+            {
+                lineRing.touchPages (first + touched, slotsPerRound);
+                touched += slotsPerRound;
+            }
+            else if (! traceTouched)
+            {
+                traceRing.touchPages();
+                traceTouched = true;
+            }
+        }
+
+        const std::uint64_t first = lineRing.written();
+        std::size_t touched = 0;
+        bool traceTouched = false;
+    };
 }
 
 // Whole lines with their line feeds, handed to each sink in one piece.
@@ -174,9 +201,7 @@ bool BackgroundWriter::start() noexcept
 void BackgroundWriter::run() noexcept
 {
     blockBrokenPipeSignal();
-    // Here rather than on the first calls' threads.
-    lineRing.touchPages();
-    traceRing.touchPages();
+    RingPages pages;
     int idleRounds = 0;
     auto offsetRefreshed = steady_clock::now();
 
@@ -192,8 +217,11 @@ void BackgroundWriter::run() noexcept
         }
 
         // The trace's events after the lines, each with a cursor of its own.
-        if (drain (maxLinesPerRound) + traceFile.writePending (maxEventsPerRound)
-                + recordFile.writePending (maxEventsPerRound) > 0)
+        const auto done = drain (maxLinesPerRound) + traceFile.writePending (maxEventsPerRound)
+                        + recordFile.writePending (maxEventsPerRound);
+        pages.touchSome();
+
+        if (done > 0)
         {
             idleRounds = 0;
             continue;

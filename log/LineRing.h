@@ -58,16 +58,18 @@ public:
     // [any thread] A cursor at the ring's head: it reads only what comes next.
     Cursor cursorAtHead (int patience, bool writerOnly) const noexcept;
 
-    // [any thread] Every page of the ring in memory (RingWait.h); the background writer does it at its start.
-    void touchPages() noexcept { touchSlotPages (slots); }
+    // [any thread] The pages of the slots of `number` tickets from `first` on
+    // in memory (RingWait.h): the background writer's first rounds do it.
+    void touchPages (std::uint64_t first = 0, std::size_t number = numSlots) noexcept { touchSlotPages (slots, first, number); }
 
 private:
     static constexpr int wordsPerSlot = (maxLineBytes + 1 + 7) / 8;
 
     // A slot's stamp is 2t + 1 while ticket t writes it and 2t + 2 once that
     // line is complete: even stamps are readable, and a later ticket always
-    // has a higher one.
-    struct Slot
+    // has a higher one. On a cache line of its own start: a usual line's slot
+    // then spans two lines, whichever slot it is.
+    struct alignas (64) Slot
     {
         std::atomic<std::uint64_t> stamp { 0 };
         std::atomic<std::uint32_t> length { 0 };

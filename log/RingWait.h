@@ -49,19 +49,25 @@ struct RingWait
     }
 };
 
-// [any thread] Brings every page of a ring's slots into memory: an
-// untouched page of static storage costs its first writer a page fault, an
-// audio thread's microseconds. Adding 0 to each stamp writes it without
-// changing it, so that threads writing lines meanwhile lose nothing. Every
-// page holds a stamp (slots are smaller than a page) but perhaps the last.
+// [any thread] Brings the pages of `number` slots of a ring into memory, from
+// ticket `first` on: an untouched page of static storage costs its first
+// writer a page fault, an audio thread's microseconds. Adding 0 to each stamp
+// writes it without changing it, so that a line written meanwhile loses
+// nothing. Every page holds a stamp (slots are smaller than a page) but
+// perhaps the last, which the last slot's last word is on.
 template <typename Slot, std::size_t count>
-void touchSlotPages (Slot (&slots)[count]) noexcept
+void touchSlotPages (Slot (&slots)[count], std::uint64_t first = 0, std::size_t number = count) noexcept
 {
-    for (auto& slot : slots)
+    static_assert (sizeof (Slot) <= 4096, "a stamp on every page");
+
+    for (std::size_t i = 0; i < number; ++i)
+    {
+        auto& slot = slots[(first + i) % count];
         slot.stamp.fetch_add (0, std::memory_order_relaxed);
 
-    auto& lastWords = slots[count - 1].words;
-    lastWords[sizeof (lastWords) / sizeof (lastWords[0]) - 1].fetch_add (0, std::memory_order_relaxed);
+        if (&slot == &slots[count - 1])
+            slot.words[sizeof (slot.words) / sizeof (slot.words[0]) - 1].fetch_add (0, std::memory_order_relaxed);
+    }
 }
 
 // [any thread, realtime] The same bits as another type of the same size.

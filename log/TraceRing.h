@@ -47,7 +47,7 @@ public:
     Cursor cursorAtHead() const noexcept;
     std::uint64_t pushed() const noexcept { return head.load (std::memory_order_acquire); }
 
-    // [any thread] Every page of the ring in memory (RingWait.h); the background writer does it at its start.
+    // [any thread] Every page of the ring in memory (RingWait.h): the background writer does it.
     void touchPages() noexcept { touchSlotPages (slots); }
 
 private:

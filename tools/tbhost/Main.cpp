@@ -6,6 +6,21 @@
 
 #include <cstdio>
 
+namespace
+{
+    // JUCE's own lines ("Attempting to load VST: …") to standard error, each
+    // in one write: its default writes a line and its line feed apart, and a
+    // plug-in's line written from another thread meanwhile lands between them.
+    struct WholeLineLogger final : juce::Logger
+    {
+        void logMessage (const juce::String& message) override
+        {
+            const auto line = message + "\n";
+            std::fwrite (line.toRawUTF8(), 1, line.getNumBytesAsUTF8(), stderr);
+        }
+    };
+}
+
 // Main thread, which becomes JUCE's message thread.
 int main (int argc, char* argv[])
 {
@@ -24,6 +39,8 @@ int main (int argc, char* argv[])
     }
 
     juce::ScopedJuceInitialiser_GUI gui;
+    WholeLineLogger logger;
+    juce::Logger::setCurrentLogger (&logger);
     int exitStatus = 0;
 
     tbhost::HostSession session (*options, [&exitStatus] (int status)
@@ -34,5 +51,6 @@ int main (int argc, char* argv[])
 
     juce::MessageManager::callAsync ([&session] { session.start(); });
     juce::MessageManager::getInstance()->runDispatchLoop();
+    juce::Logger::setCurrentLogger (nullptr);
     return exitStatus;
 }
