@@ -53,7 +53,7 @@ namespace
 
     // The rings' pages brought in by the writer rather than by the calls' threads
     // (RingWait.h): the line ring a piece a round, from where lines go next, so
-    // that the session's first lines are not held up behind its 4 MiB; then the
+    // that the session's first lines are not held up behind its 4.4 MiB; then the
     // trace ring's 448 KiB at once.
     struct RingPages
     {

@@ -67,8 +67,8 @@ private:
 
     // A slot's stamp is 2t + 1 while ticket t writes it and 2t + 2 once that
     // line is complete: even stamps are readable, and a later ticket always
-    // has a higher one. On a cache line of its own start: a usual line's slot
-    // then spans two lines, whichever slot it is.
+    // has a higher one. Each slot starts a cache line, so that a usual line
+    // spans two of them, whichever slot it lands in.
     struct alignas (64) Slot
     {
         std::atomic<std::uint64_t> stamp { 0 };
